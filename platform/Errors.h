@@ -1,0 +1,30 @@
+// The one kind of failure the system raises: an exception carrying a message text.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quarvel {
+
+// General failure. The message is UTF-8 and is shown to the user as it stands.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A failed file operation. The message is the runtime text for the operating-system error
+// ("File not found", "File access denied", "Disk full", "I/O error %d"); Path() names the file,
+// so that the command line can print "quarvel: <path>: <message>".
+class FileError : public Error {
+public:
+    FileError(std::string path, const std::string& message, int code = 0)
+        : Error(message), path_(std::move(path)), code_(code) {}
+    const std::string& Path() const { return path_; }
+    int Code() const { return code_; }
+
+private:
+    std::string path_;
+    int code_;
+};
+
+}  // namespace quarvel
