@@ -57,7 +57,7 @@ const char16_t* const BuiltInFormats[59] = {
 // body is replaced or destroyed, so that an id that was stored unchecked cannot make a
 // destructor or an assignment fail.
 void ReleaseQuietly(TNumberFormats& formats, int32_t id) {
-    if (formats.FindById(id) >= 0) formats.Release(id);
+    if (formats.FindFormatById(id) != nullptr) formats.Release(id);
 }
 
 uint64_t HashBody(const TCellFormat::TBody& body) {
@@ -102,13 +102,18 @@ constexpr DefaultRow DefaultTable[21] = {
 // ---------------------------------------------------------------------------------------------
 // TNumberFormats
 
+void TNumberFormats::Index(TNumberFormat& format) {
+    if (!format.FormatString().empty()) byString_.emplace(format.FormatString(), &format);
+    const auto id = static_cast<size_t>(format.FormatId());
+    if (id >= byId_.size()) byId_.resize(std::max(id + 1, byId_.size() * 2), nullptr);
+    byId_[id] = &format;
+}
+
 void TNumberFormats::AddBuiltIns() {
     lastFormatId_ = 0;
     for (int32_t id = 0; id < FirstCustomId; ++id) {
         items_.push_back(std::make_unique<TNumberFormat>(id, BuiltInFormats[id], -1));
-        if (!items_.back()->FormatString().empty()) {
-            byString_.emplace(items_.back()->FormatString(), items_.back().get());
-        }
+        Index(*items_.back());
         lastFormatId_ = id;
     }
 }
@@ -131,11 +136,16 @@ int32_t TNumberFormats::NextCustomId() {
 }
 
 TNumberFormat& TNumberFormats::FindOrAdd(const WideString& formatString) {
-    const int found = Find(formatString);
-    if (found >= 0) {
-        TNumberFormat& format = *items_[found];
-        format.SetRefCount(format.RefCount() + 1);
-        return format;
+    // As Find, without turning the answer into a position.
+    TNumberFormat* found = nullptr;
+    if (formatString.empty()) {
+        if (!items_.empty()) found = items_.front().get();
+    } else if (const auto it = byString_.find(formatString); it != byString_.end()) {
+        found = it->second;
+    }
+    if (found != nullptr) {
+        found->SetRefCount(found->RefCount() + 1);
+        return *found;
     }
     const int32_t id = NextCustomId();
     auto format = std::make_unique<TNumberFormat>(id, formatString, 1);
@@ -143,7 +153,7 @@ TNumberFormat& TNumberFormats::FindOrAdd(const WideString& formatString) {
     auto at = std::lower_bound(items_.begin(), items_.end(), id,
                                [](const auto& f, int32_t v) { return f->FormatId() < v; });
     items_.insert(at, std::move(format));
-    byString_.emplace(added.FormatString(), &added);
+    Index(added);
     return added;
 }
 
@@ -155,33 +165,34 @@ int TNumberFormats::FindById(int32_t id) const {
 }
 
 TNumberFormat& TNumberFormats::ById(int32_t id) {
-    const int position = FindById(id);
-    if (position < 0) throw ListIndexError(id);
-    return *items_[position];
+    TNumberFormat* format = FindFormatById(id);
+    if (format == nullptr) throw ListIndexError(id);
+    return *format;
 }
 
 void TNumberFormats::AddRef(int32_t id) {
     if (id < FirstCustomId) return;
-    const int position = FindById(id);
-    if (position < 0) ThrowMissingNumberFormat(id);
-    items_[position]->SetRefCount(items_[position]->RefCount() + 1);
+    TNumberFormat* format = FindFormatById(id);
+    if (format == nullptr) ThrowMissingNumberFormat(id);
+    format->SetRefCount(format->RefCount() + 1);
 }
 
 void TNumberFormats::Release(int32_t id) {
     if (id < FirstCustomId) return;
-    const int position = FindById(id);
-    if (position < 0) ThrowMissingNumberFormat(id);
-    TNumberFormat& format = *items_[position];
-    if (format.RefCount() < 0) return;
-    format.SetRefCount(format.RefCount() - 1);
-    if (format.RefCount() < 1) {
-        byString_.erase(format.FormatString());
-        items_.erase(items_.begin() + position);
+    TNumberFormat* format = FindFormatById(id);
+    if (format == nullptr) ThrowMissingNumberFormat(id);
+    if (format->RefCount() < 0) return;
+    format->SetRefCount(format->RefCount() - 1);
+    if (format->RefCount() < 1) {
+        byString_.erase(format->FormatString());
+        byId_[id] = nullptr;
+        items_.erase(items_.begin() + FindById(id));
     }
 }
 
 void TNumberFormats::Clear() {
     byString_.clear();
+    byId_.clear();
     items_.clear();
 }
 
@@ -541,7 +552,7 @@ bool TCellFormat::HasBorderLines() const {
 // TCellFormats
 
 TCellFormats::TCellFormats(TXFonts* fonts, bool withDefaults)
-    : fonts_(fonts), withDefaults_(withDefaults), buckets_(64, nullptr) {
+    : fonts_(fonts), withDefaults_(withDefaults), buckets_(256, nullptr) {
     if (withDefaults) {
         numberFormats_.AddBuiltIns();
         AddDefaults();
@@ -582,10 +593,19 @@ TCellFormat& TCellFormats::Append(std::unique_ptr<TCellFormat> format) {
     return added;
 }
 
-TCellFormat& TCellFormats::Add() { return Append(std::make_unique<TCellFormat>(this)); }
+std::unique_ptr<TCellFormat> TCellFormats::NewFormat() {
+    if (spare_.empty()) return std::make_unique<TCellFormat>(this);
+    std::unique_ptr<TCellFormat> format = std::move(spare_.back());
+    spare_.pop_back();
+    return format;
+}
+
+TCellFormat& TCellFormats::Add() { return Append(NewFormat()); }
 
 TCellFormat& TCellFormats::Add(const TCellFormat& source) {
-    return Append(std::make_unique<TCellFormat>(this, source));
+    std::unique_ptr<TCellFormat> format = NewFormat();
+    format->Assign(source);
+    return Append(std::move(format));
 }
 
 int TCellFormats::Find(const TCellFormat& format) const {
@@ -601,14 +621,25 @@ int TCellFormats::Find(const TCellFormat& format) const {
 
 void TCellFormats::Delete(int position) {
     if (position < 0 || position >= Count()) throw ListIndexError(position);
-    Unhook(*items_[position]);
+    std::unique_ptr<TCellFormat> format = std::move(items_[position]);
+    Unhook(*format);
     items_.erase(items_.begin() + position);
     for (int i = position; i < Count(); ++i) items_[i]->SetIndex(items_[i]->Index() - 1);
+    // What destroying the format would do: give back its number-format reference.
+    ReleaseQuietly(numberFormats_, format->NumberFormatIndex());
+    if (spare_.size() < 16) {
+        format->body_ = NewFormatBody;
+        format->SetRefCount(0);
+        spare_.push_back(std::move(format));
+    } else {
+        format->SetNumberFormatIndex(0);  // already given back
+    }
 }
 
 void TCellFormats::Clear() {
     for (auto& format : items_) format->hooked_ = false;
     items_.clear();
+    spare_.clear();
     std::fill(buckets_.begin(), buckets_.end(), nullptr);
     hooked_ = 0;
     numberFormats_.Clear();
@@ -640,7 +671,7 @@ bool TCellFormats::FontInUse(int fontPosition, const TCellFormat* except) const 
 }
 
 void TCellFormats::Hook(TCellFormat& format) {
-    if (hooked_ + 1 > buckets_.size()) Rehash(buckets_.size() * 2);
+    if (2 * (hooked_ + 1) > buckets_.size()) Rehash(buckets_.size() * 2);
     format.hash_ = HashBody(format.body_);
     TCellFormat*& head = buckets_[format.hash_ & (buckets_.size() - 1)];
     format.next_ = head;

@@ -123,6 +123,10 @@ private:
     TCellFormat* format_;
 };
 
+// Every cell is a formatted object: keep it to the vtable and the one format pointer, so that a
+// full sheet stays small (the format list is reached through the format).
+static_assert(sizeof(TFormattedObject) == 2 * sizeof(void*));
+
 class TFormattedObjectNotify;
 
 // Called after a setter moved a row or column to another format position: the new format and

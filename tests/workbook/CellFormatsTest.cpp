@@ -124,6 +124,28 @@ TEST_F(CellFormatsTest, DeleteRenumbersLaterFormats) {
     EXPECT_EQ(ErrorText([&] { formats.Delete(-1); }), "List index out of bounds (-1)");
 }
 
+// Deleted formats give back their number formats, and formats added later start afresh.
+TEST_F(CellFormatsTest, DeletedFormatsReleaseTheirNumberFormats) {
+    for (int i = 0; i < 40; ++i) {
+        TCellFormat& format = formats.Add();
+        format.SetNumberFormat(u"0.0");
+        format.SetIndent(static_cast<uint8_t>(i % 16));
+        format.SetRefCount(7);
+    }
+    EXPECT_EQ(numbers.ById(59).RefCount(), 40);
+    for (int i = 0; i < 39; ++i) formats.Delete(22);
+    EXPECT_EQ(numbers.ById(59).RefCount(), 1);
+    formats.Delete(22);
+    EXPECT_EQ(numbers.FindById(59), -1);
+    for (int i = 0; i < 20; ++i) {
+        TCellFormat& added = formats.Add();
+        EXPECT_EQ(Hex(added.Body()), NewFormatBytes);
+        EXPECT_EQ(added.RefCount(), 0);
+        EXPECT_EQ(added.Index(), 22 + i);
+    }
+    EXPECT_EQ(formats.Find(TCellFormat(&formats)), 21);
+}
+
 TEST_F(CellFormatsTest, ListErrors) {
     EXPECT_EQ(ErrorText([&] { formats.AddDefaults(); }), "Add default formats when not empty.");
     TCellFormat orphan(nullptr);
