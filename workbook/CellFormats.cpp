@@ -105,7 +105,10 @@ constexpr DefaultRow DefaultTable[21] = {
 void TNumberFormats::Index(TNumberFormat& format) {
     if (!format.FormatString().empty()) byString_.emplace(format.FormatString(), &format);
     const auto id = static_cast<size_t>(format.FormatId());
-    if (id >= byId_.size()) byId_.resize(std::max(id + 1, byId_.size() * 2), nullptr);
+    if (id >= byId_.size()) {
+        byId_.resize(std::max(id + 1, std::min<size_t>(byId_.size() * 2, MaxFormatId + 1)),
+                     nullptr);
+    }
     byId_[id] = &format;
 }
 
@@ -248,18 +251,19 @@ void TCellFormat::PutU16(int offset, uint16_t value) {
     body_[offset + 1] = static_cast<uint8_t>(value >> 8);
 }
 
+// Bit fields of the little-endian dwords at offsets 10 and 14.
 uint32_t TCellFormat::GetBits(int offset, int shift, int width) const {
-    uint32_t word;
-    std::memcpy(&word, body_.data() + offset, 4);  // the body is little-endian, so is x86/ARM
+    const uint8_t* p = body_.data() + offset;
+    const uint32_t word = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
     return (word >> shift) & ((1u << width) - 1);
 }
 
 void TCellFormat::PutBits(int offset, int shift, int width, uint32_t value) {
-    uint32_t word;
-    std::memcpy(&word, body_.data() + offset, 4);
+    uint8_t* p = body_.data() + offset;
+    uint32_t word = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
     const uint32_t mask = ((1u << width) - 1) << shift;
     word = (word & ~mask) | ((value << shift) & mask);
-    std::memcpy(body_.data() + offset, &word, 4);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(word >> (8 * i));
 }
 
 void TCellFormat::SetUsedFlag(uint8_t flag, bool on) {
