@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Errors.h"
+
 namespace quarvel {
 
 // Unicode text of the model: UTF-16 code units, as the file format counts characters.
@@ -50,5 +52,10 @@ using TFormatOptions = uint8_t;
 // Protection set {cpLocked, cpHidden}, held as bits in one byte.
 enum TCellProtection : uint8_t { cpLocked = 0x01, cpHidden = 0x02 };
 using TCellProtections = uint8_t;
+
+// The error of a list accessed outside its items: "List index out of bounds (5)".
+inline Error ListIndexError(long long index) {
+    return Error("List index out of bounds (" + std::to_string(index) + ")");
+}
 
 }  // namespace quarvel
