@@ -94,15 +94,14 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
     probe->TrieHash = HashOf(*probe);
     ++totalCount_;
 
-    if (THashTrieItem* found = Find(*probe)) {
-        auto* existing = static_cast<TSSTEntry*>(found);
-        ++existing->refCount_;
-        return existing;
-    }
-    void* block = ::operator new(blockSize);
-    std::memcpy(block, scratch_.data(), blockSize);
-    auto* entry = static_cast<TSSTEntry*>(block);
-    Insert(entry);
+    bool added = false;
+    auto* entry = static_cast<TSSTEntry*>(FindOrInsert(*probe, [&]() -> THashTrieItem* {
+        void* block = ::operator new(blockSize);
+        std::memcpy(block, scratch_.data(), blockSize);
+        added = true;
+        return static_cast<TSSTEntry*>(block);
+    }));
+    if (!added) ++entry->refCount_;
     return entry;
 }
 

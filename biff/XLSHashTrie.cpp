@@ -1,7 +1,8 @@
 #include "biff/XLSHashTrie.h"
 
 #include <array>
-#include <bit>
+#include <cstring>
+#include <new>
 
 namespace quarvel {
 
@@ -19,8 +20,6 @@ constexpr std::array<uint32_t, 256> MakeCrcTable() {
 
 constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
-uint32_t RotateKey(uint32_t hash, unsigned depth) { return std::rotr(hash, static_cast<int>(8 * (depth & 3))); }
-
 }  // namespace
 
 uint32_t HashCRC32(const uint8_t* data, size_t count) {
@@ -32,154 +31,177 @@ uint32_t HashCRC32(const uint8_t* data, size_t count) {
 // -------------------------------------------------------------------------------------------------
 // TTreeItem
 
-size_t TTreeItem::Position(uint8_t s) const {
-    const unsigned word = s >> 6;
-    size_t n = 0;
-    for (unsigned w = 0; w < word; ++w) n += static_cast<size_t>(std::popcount(map_[w]));
-    const uint64_t below = (s & 63) ? (map_[word] & ((uint64_t(1) << (s & 63)) - 1)) : 0;
-    return n + static_cast<size_t>(std::popcount(below));
+TTreeItem* TTreeItem::Create(uint8_t depth, uint16_t capacity) {
+    void* block = ::operator new(sizeof(TTreeItem) + sizeof(uintptr_t) * capacity);
+    auto* node = static_cast<TTreeItem*>(block);
+    node->depth = depth;
+    node->used = 0;
+    node->capacity = capacity;
+    std::memset(node->map, 0, sizeof node->map);
+    std::memset(node->Slots(), 0, sizeof(uintptr_t) * capacity);
+    return node;
 }
 
-void TTreeItem::Put(uint8_t s, size_t position, uintptr_t value) {
-    map_[s >> 6] |= uint64_t(1) << (s & 63);
-    slots_.insert(slots_.begin() + static_cast<std::ptrdiff_t>(position), value);
-}
-
-void TTreeItem::Erase(uint8_t s, size_t position) {
-    map_[s >> 6] &= ~(uint64_t(1) << (s & 63));
-    slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(position));
-}
+void TTreeItem::Destroy(TTreeItem* node) { ::operator delete(static_cast<void*>(node)); }
 
 // -------------------------------------------------------------------------------------------------
 // THashTrie
 
-THashTrie::THashTrie() = default;
-
 THashTrie::~THashTrie() {
-    if (root_) FreeNodes(root_.release(), false);
+    if (root_) FreeNodes(TTreeItem::Child(root_), false);
 }
 
 THashTrieItem* THashTrie::Find(const THashTrieItem& probe) const {
-    const TTreeItem* node = root_.get();
-    while (node) {
-        const uint8_t s = static_cast<uint8_t>(RotateKey(probe.TrieHash, node->Depth()));
+    if (!root_) return nullptr;
+    const TTreeItem* node = TTreeItem::Child(root_);
+    uint32_t key = probe.TrieHash;
+    for (;;) {
+        const uint8_t s = static_cast<uint8_t>(key);
         if (!node->Has(s)) return nullptr;
-        const uintptr_t slot = node->At(node->Position(s));
+        const uintptr_t slot = node->Slots()[node->Position(s)];
         if (TTreeItem::IsChild(slot)) {
             node = TTreeItem::Child(slot);
+            key = std::rotr(key, 8);
             continue;
         }
         for (THashTrieItem* e = TTreeItem::Chain(slot); e; e = e->TrieNext)
             if (e->TrieHash == probe.TrieHash && ItemsEqual(*e, probe)) return e;
         return nullptr;
     }
-    return nullptr;
 }
 
-THashTrieItem* THashTrie::Insert(THashTrieItem* item) {
-    if (!root_) root_ = std::make_unique<TTreeItem>(0);
-    THashTrieItem* result = InsertAt(root_.get(), item->TrieHash, item);
-    if (result == item) ++count_;
-    return result;
-}
-
-THashTrieItem* THashTrie::InsertAt(TTreeItem* node, uint32_t key, THashTrieItem* item) {
-    for (;;) {
-        const uint8_t s = static_cast<uint8_t>(key);
-        const size_t position = node->Position(s);
-        if (!node->Has(s)) {
-            item->TrieNext = nullptr;
-            node->Put(s, position, TTreeItem::FromChain(item));
-            return item;
+void THashTrie::PutSlot(uintptr_t& holder, uint8_t s, uintptr_t value) {
+    TTreeItem* node = TTreeItem::Child(holder);
+    if (node->capacity != TTreeItem::FullCapacity && node->used == node->capacity) {
+        // Full: twice the room while the slots stay few, else all 256 slots indexed directly.
+        const bool toFull = node->capacity >= TTreeItem::MaxDenseCapacity;
+        TTreeItem* grown = TTreeItem::Create(node->depth, toFull ? TTreeItem::FullCapacity : node->capacity * 2);
+        std::memcpy(grown->map, node->map, sizeof node->map);
+        grown->used = node->used;
+        if (toFull) {
+            size_t dense = 0;
+            for (unsigned w = 0; w < 4; ++w)
+                for (uint64_t bits = node->map[w]; bits; bits &= bits - 1)
+                    grown->Slots()[w * 64 + static_cast<unsigned>(std::countr_zero(bits))] = node->Slots()[dense++];
+        } else {
+            std::memcpy(grown->Slots(), node->Slots(), sizeof(uintptr_t) * node->used);
         }
-        const uintptr_t slot = node->At(position);
-        if (TTreeItem::IsChild(slot)) {
-            node = TTreeItem::Child(slot);
-            key = std::rotr(key, 8);
-            continue;
-        }
-        THashTrieItem* head = TTreeItem::Chain(slot);
-        int length = 0;
-        for (THashTrieItem* e = head; e; e = e->TrieNext, ++length)
-            if (e->TrieHash == item->TrieHash && ItemsEqual(*e, *item)) return e;
-        if (length < MaxChain || node->Depth() >= MaxSplitDepth) {
-            item->TrieNext = head;
-            node->At(position) = TTreeItem::FromChain(item);
-            return item;
-        }
-        // Split: the chained items, head first, then the new one, go one hash byte deeper.
-        auto child = std::make_unique<TTreeItem>(static_cast<uint8_t>(node->Depth() + 1));
-        for (THashTrieItem* e = head; e;) {
-            THashTrieItem* next = e->TrieNext;
-            InsertAt(child.get(), RotateKey(e->TrieHash, child->Depth()), e);
-            e = next;
-        }
-        TTreeItem* c = child.release();
-        node->At(position) = TTreeItem::FromChild(c);
-        node = c;
-        key = std::rotr(key, 8);
+        TTreeItem::Destroy(node);
+        node = grown;
+        holder = TTreeItem::FromChild(node);
     }
+    const size_t position = node->Position(s);
+    uintptr_t* slots = node->Slots();
+    if (node->capacity != TTreeItem::FullCapacity)
+        std::memmove(slots + position + 1, slots + position, sizeof(uintptr_t) * (node->used - position));
+    slots[position] = value;
+    node->map[s >> 6] |= uint64_t(1) << (s & 63);
+    ++node->used;
+}
+
+void THashTrie::EraseSlot(TTreeItem* node, uint8_t s) {
+    const size_t position = node->Position(s);
+    uintptr_t* slots = node->Slots();
+    if (node->capacity == TTreeItem::FullCapacity) {
+        slots[position] = 0;
+    } else {
+        std::memmove(slots + position, slots + position + 1, sizeof(uintptr_t) * (node->used - position - 1));
+    }
+    node->map[s >> 6] &= ~(uint64_t(1) << (s & 63));
+    --node->used;
+}
+
+void THashTrie::Split(uintptr_t& slot, uint8_t depth) {
+    THashTrieItem* head = TTreeItem::Chain(slot);
+    uintptr_t child = TTreeItem::FromChild(TTreeItem::Create(static_cast<uint8_t>(depth + 1), MaxChain));
+    const int shift = 8 * ((depth + 1) & 3);
+    // Head first, each to the head of its new chain; at most 8 items, so no chain splits again here.
+    for (THashTrieItem* e = head; e;) {
+        THashTrieItem* next = e->TrieNext;
+        const uint8_t s = static_cast<uint8_t>(std::rotr(e->TrieHash, shift));
+        TTreeItem* node = TTreeItem::Child(child);
+        if (node->Has(s)) {
+            uintptr_t& chain = node->Slots()[node->Position(s)];
+            e->TrieNext = TTreeItem::Chain(chain);
+            chain = TTreeItem::FromChain(e);
+        } else {
+            e->TrieNext = nullptr;
+            PutSlot(child, s, TTreeItem::FromChain(e));
+        }
+        e = next;
+    }
+    slot = child;
 }
 
 void THashTrie::Remove(THashTrieItem* item) {
     if (!root_ || !item) return;
-    // The path from the root: node and slot position at every level.
-    struct TStep {
-        TTreeItem* node;
-        uint8_t slot;
-        size_t position;
-    };
-    TStep path[8];
+    // The path from the root: where each node is held, and the slot taken in it.
+    uintptr_t* holders[MaxSplitDepth + 2];
+    uint8_t slotsTaken[MaxSplitDepth + 2];
     int depth = 0;
-    TTreeItem* node = root_.get();
+    holders[0] = &root_;
+    uint32_t key = item->TrieHash;
     for (;;) {
-        const uint8_t s = static_cast<uint8_t>(RotateKey(item->TrieHash, node->Depth()));
-        if (!node->Has(s)) return;
-        const size_t position = node->Position(s);
-        path[depth++] = {node, s, position};
-        const uintptr_t slot = node->At(position);
+        TTreeItem* node = TTreeItem::Child(*holders[depth]);
+        const uint8_t s = static_cast<uint8_t>(key);
+        if (!node->Has(s)) return;  // not in the trie
+        slotsTaken[depth] = s;
+        uintptr_t& slot = node->Slots()[node->Position(s)];
         if (!TTreeItem::IsChild(slot)) break;
-        node = TTreeItem::Child(slot);
+        holders[++depth] = &slot;
+        key = std::rotr(key, 8);
     }
-    TStep& last = path[depth - 1];
-    THashTrieItem* head = TTreeItem::Chain(last.node->At(last.position));
-    THashTrieItem** link = &head;
-    while (*link && *link != item) link = &(*link)->TrieNext;
-    if (!*link) return;  // not in the trie
-    *link = item->TrieNext;
+    TTreeItem* node = TTreeItem::Child(*holders[depth]);
+    uintptr_t& slot = node->Slots()[node->Position(slotsTaken[depth])];
+    THashTrieItem* head = TTreeItem::Chain(slot);
+    if (head == item) {
+        slot = TTreeItem::FromChain(item->TrieNext);
+    } else {
+        THashTrieItem* before = head;
+        while (before && before->TrieNext != item) before = before->TrieNext;
+        if (!before) return;  // not in the trie
+        before->TrieNext = item->TrieNext;
+    }
     item->TrieNext = nullptr;
     --count_;
-    if (head) {
-        last.node->At(last.position) = TTreeItem::FromChain(head);
-    } else {
-        // The chain is gone; so is every node that is left without used slots (the root stays).
-        last.node->Erase(last.slot, last.position);
-        for (int i = depth - 1; i > 0 && path[i].node->Used() == 0; --i) {
-            delete path[i].node;
-            path[i - 1].node->Erase(path[i - 1].slot, path[i - 1].position);
+    if (!slot) {
+        // The chain is gone; so is every node left without used slots (the root stays).
+        EraseSlot(node, slotsTaken[depth]);
+        while (depth > 0 && node->used == 0) {
+            TTreeItem::Destroy(node);
+            --depth;
+            node = TTreeItem::Child(*holders[depth]);
+            EraseSlot(node, slotsTaken[depth]);
         }
     }
     FreeItem(item);
 }
 
 void THashTrie::Clear() {
-    if (root_) FreeNodes(root_.release(), true);
+    if (root_) FreeNodes(TTreeItem::Child(root_), true);
+    root_ = 0;
     count_ = 0;
 }
 
 void THashTrie::FreeNodes(TTreeItem* node, bool freeItems) {
-    for (uintptr_t slot : node->slots_) {
-        if (TTreeItem::IsChild(slot)) {
-            FreeNodes(TTreeItem::Child(slot), freeItems);
-        } else if (freeItems) {
-            for (THashTrieItem* e = TTreeItem::Chain(slot); e;) {
-                THashTrieItem* next = e->TrieNext;
-                FreeItem(e);
-                e = next;
+    const uintptr_t* slots = node->Slots();
+    size_t dense = 0;
+    for (unsigned w = 0; w < 4; ++w) {
+        for (uint64_t bits = node->map[w]; bits; bits &= bits - 1) {
+            const size_t s = w * 64 + static_cast<size_t>(std::countr_zero(bits));
+            const uintptr_t slot = node->capacity == TTreeItem::FullCapacity ? slots[s] : slots[dense++];
+            if (TTreeItem::IsChild(slot)) {
+                FreeNodes(TTreeItem::Child(slot), freeItems);
+            } else if (freeItems) {
+                for (THashTrieItem* e = TTreeItem::Chain(slot); e;) {
+                    THashTrieItem* next = e->TrieNext;
+                    FreeItem(e);
+                    e = next;
+                }
             }
         }
     }
-    delete node;
+    TTreeItem::Destroy(node);
 }
 
 }  // namespace quarvel
