@@ -210,8 +210,9 @@ void TSST2::WriteSST(TXLSStream& stream) {
             throw Error(message);
         }
         if (free_ <= kStringHeaderRoom) StartContinue(stream);
-        stream.WriteWord(entry->CharCount());
-        stream.WriteByte(entry->Options());
+        const uint8_t header[3] = {static_cast<uint8_t>(entry->CharCount()),
+                                   static_cast<uint8_t>(entry->CharCount() >> 8), entry->Options()};
+        stream.WriteDirect(header, 3);  // character count, option byte
         free_ -= 3;
         WriteChars(stream, *entry);
         ++index;

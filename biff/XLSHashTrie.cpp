@@ -44,6 +44,16 @@ TTreeItem* TTreeItem::Create(uint8_t depth, uint16_t capacity) {
 
 void TTreeItem::Destroy(TTreeItem* node) { ::operator delete(static_cast<void*>(node)); }
 
+TChainBlock* TChainBlock::Create(uint32_t capacity) {
+    void* memory = ::operator new(sizeof(TChainBlock) + (sizeof(THashTrieItem*) + sizeof(uint32_t)) * capacity);
+    auto* block = static_cast<TChainBlock*>(memory);
+    block->count = 0;
+    block->capacity = capacity;
+    return block;
+}
+
+void TChainBlock::Destroy(TChainBlock* block) { ::operator delete(static_cast<void*>(block)); }
+
 // -------------------------------------------------------------------------------------------------
 // THashTrie
 
@@ -64,9 +74,15 @@ THashTrieItem* THashTrie::Find(const THashTrieItem& probe) const {
             key = std::rotr(key, 8);
             continue;
         }
-        for (THashTrieItem* e = TTreeItem::Chain(slot); e; e = e->TrieNext)
-            if (e->TrieHash == probe.TrieHash && ItemsEqual(*e, probe)) return e;
-        return nullptr;
+        if (TTreeItem::IsBlock(slot)) {
+            const TChainBlock* block = TTreeItem::Block(slot);
+            for (uint32_t i = 0; i < block->count; ++i)
+                if (block->Hashes()[i] == probe.TrieHash && ItemsEqual(*block->Items()[i], probe))
+                    return block->Items()[i];
+            return nullptr;
+        }
+        THashTrieItem* single = TTreeItem::Single(slot);
+        return single->TrieHash == probe.TrieHash && ItemsEqual(*single, probe) ? single : nullptr;
     }
 }
 
@@ -111,24 +127,54 @@ void THashTrie::EraseSlot(TTreeItem* node, uint8_t s) {
     --node->used;
 }
 
+void THashTrie::PushFront(uintptr_t& slot, THashTrieItem* item) {
+    if (!TTreeItem::IsBlock(slot)) {
+        TChainBlock* block = TChainBlock::Create(2);
+        THashTrieItem* old = TTreeItem::Single(slot);
+        block->Items()[0] = item;
+        block->Hashes()[0] = item->TrieHash;
+        block->Items()[1] = old;
+        block->Hashes()[1] = old->TrieHash;
+        block->count = 2;
+        slot = TTreeItem::FromBlock(block);
+        return;
+    }
+    TChainBlock* block = TTreeItem::Block(slot);
+    if (block->count == block->capacity) {
+        TChainBlock* grown = TChainBlock::Create(block->capacity * 2);
+        std::memcpy(grown->Items() + 1, block->Items(), sizeof(THashTrieItem*) * block->count);
+        std::memcpy(grown->Hashes() + 1, block->Hashes(), sizeof(uint32_t) * block->count);
+        grown->count = block->count;
+        TChainBlock::Destroy(block);
+        block = grown;
+        slot = TTreeItem::FromBlock(block);
+    } else {
+        std::memmove(block->Items() + 1, block->Items(), sizeof(THashTrieItem*) * block->count);
+        std::memmove(block->Hashes() + 1, block->Hashes(), sizeof(uint32_t) * block->count);
+    }
+    block->Items()[0] = item;
+    block->Hashes()[0] = item->TrieHash;
+    ++block->count;
+}
+
 void THashTrie::Split(uintptr_t& slot, uint8_t depth) {
-    THashTrieItem* head = TTreeItem::Chain(slot);
     uintptr_t child = TTreeItem::FromChild(TTreeItem::Create(static_cast<uint8_t>(depth + 1), MaxChain));
     const int shift = 8 * ((depth + 1) & 3);
     // Head first, each to the head of its new chain; at most 8 items, so no chain splits again here.
-    for (THashTrieItem* e = head; e;) {
-        THashTrieItem* next = e->TrieNext;
+    auto move = [&](THashTrieItem* e) {
         const uint8_t s = static_cast<uint8_t>(std::rotr(e->TrieHash, shift));
         TTreeItem* node = TTreeItem::Child(child);
-        if (node->Has(s)) {
-            uintptr_t& chain = node->Slots()[node->Position(s)];
-            e->TrieNext = TTreeItem::Chain(chain);
-            chain = TTreeItem::FromChain(e);
-        } else {
-            e->TrieNext = nullptr;
-            PutSlot(child, s, TTreeItem::FromChain(e));
-        }
-        e = next;
+        if (node->Has(s))
+            PushFront(node->Slots()[node->Position(s)], e);
+        else
+            PutSlot(child, s, TTreeItem::FromSingle(e));
+    };
+    if (TTreeItem::IsBlock(slot)) {
+        TChainBlock* block = TTreeItem::Block(slot);
+        for (uint32_t i = 0; i < block->count; ++i) move(block->Items()[i]);
+        TChainBlock::Destroy(block);
+    } else {
+        move(TTreeItem::Single(slot));
     }
     slot = child;
 }
@@ -153,18 +199,24 @@ void THashTrie::Remove(THashTrieItem* item) {
     }
     TTreeItem* node = TTreeItem::Child(*holders[depth]);
     uintptr_t& slot = node->Slots()[node->Position(slotsTaken[depth])];
-    THashTrieItem* head = TTreeItem::Chain(slot);
-    if (head == item) {
-        slot = TTreeItem::FromChain(item->TrieNext);
+    bool emptied = false;
+    if (TTreeItem::IsBlock(slot)) {
+        TChainBlock* block = TTreeItem::Block(slot);
+        uint32_t i = 0;
+        while (i < block->count && block->Items()[i] != item) ++i;
+        if (i == block->count) return;  // not in the trie
+        std::memmove(block->Items() + i, block->Items() + i + 1, sizeof(THashTrieItem*) * (block->count - i - 1));
+        std::memmove(block->Hashes() + i, block->Hashes() + i + 1, sizeof(uint32_t) * (block->count - i - 1));
+        if (--block->count == 1) {
+            slot = TTreeItem::FromSingle(block->Items()[0]);
+            TChainBlock::Destroy(block);
+        }
     } else {
-        THashTrieItem* before = head;
-        while (before && before->TrieNext != item) before = before->TrieNext;
-        if (!before) return;  // not in the trie
-        before->TrieNext = item->TrieNext;
+        if (TTreeItem::Single(slot) != item) return;  // not in the trie
+        emptied = true;
     }
-    item->TrieNext = nullptr;
     --count_;
-    if (!slot) {
+    if (emptied) {
         // The chain is gone; so is every node left without used slots (the root stays).
         EraseSlot(node, slotsTaken[depth]);
         while (depth > 0 && node->used == 0) {
@@ -192,12 +244,13 @@ void THashTrie::FreeNodes(TTreeItem* node, bool freeItems) {
             const uintptr_t slot = node->capacity == TTreeItem::FullCapacity ? slots[s] : slots[dense++];
             if (TTreeItem::IsChild(slot)) {
                 FreeNodes(TTreeItem::Child(slot), freeItems);
+            } else if (TTreeItem::IsBlock(slot)) {
+                TChainBlock* block = TTreeItem::Block(slot);
+                if (freeItems)
+                    for (uint32_t i = 0; i < block->count; ++i) FreeItem(block->Items()[i]);
+                TChainBlock::Destroy(block);
             } else if (freeItems) {
-                for (THashTrieItem* e = TTreeItem::Chain(slot); e;) {
-                    THashTrieItem* next = e->TrieNext;
-                    FreeItem(e);
-                    e = next;
-                }
+                FreeItem(TTreeItem::Single(slot));
             }
         }
     }

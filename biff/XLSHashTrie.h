@@ -10,8 +10,10 @@
 //
 // A node is one block: a 256-bit map of its used slots followed by the slots. A node with few used
 // slots keeps them densely in slot order (a few dozen bytes instead of 256 pointers); past 32 it
-// switches to all 256 slots indexed directly. Either way the slot order, and so every result, is that
-// of a plain 256-slot array.
+// switches to all 256 slots indexed directly. A chain of one item is the item itself; a longer chain
+// is a small block of (hash, item) pairs, head first, so that a lookup touches an item only when its
+// hash matches. Either way the slot order and the chain order, and so every result, are those of
+// plain 256-slot arrays and linked chains.
 #pragma once
 
 #include <bit>
@@ -24,10 +26,26 @@ namespace quarvel {
 // (an empty key hashes to 0xFFFFFFFF).
 uint32_t HashCRC32(const uint8_t* data, size_t count);
 
-// What the trie links: derive from it. The trie keeps the item's hash and chain link here.
+// What the trie holds: derive from it. The trie keeps the item's hash here.
 struct THashTrieItem {
-    THashTrieItem* TrieNext = nullptr;
     uint32_t TrieHash = 0;
+};
+
+// Slots tag their pointers in the two low bits.
+static_assert(alignof(THashTrieItem) >= 4);
+
+// A chain of two or more items (internal to THashTrie): `count` items, head (newest) first, with
+// their hashes.
+struct TChainBlock {
+    uint32_t count;
+    uint32_t capacity;
+
+    static TChainBlock* Create(uint32_t capacity);
+    static void Destroy(TChainBlock* block);
+    THashTrieItem** Items() { return reinterpret_cast<THashTrieItem**>(this + 1); }
+    THashTrieItem* const* Items() const { return reinterpret_cast<THashTrieItem* const*>(this + 1); }
+    uint32_t* Hashes() { return reinterpret_cast<uint32_t*>(Items() + capacity); }
+    const uint32_t* Hashes() const { return reinterpret_cast<const uint32_t*>(Items() + capacity); }
 };
 
 // A trie node (internal to THashTrie).
@@ -55,12 +73,15 @@ struct TTreeItem {
         return n + static_cast<size_t>(bit ? std::popcount(map[s >> 6] & ((uint64_t(1) << bit) - 1)) : 0);
     }
 
-    // A slot holds a child node (low bit set) or a chain head.
-    static bool IsChild(uintptr_t slot) { return slot & 1u; }
-    static TTreeItem* Child(uintptr_t slot) { return reinterpret_cast<TTreeItem*>(slot & ~uintptr_t(1)); }
-    static THashTrieItem* Chain(uintptr_t slot) { return reinterpret_cast<THashTrieItem*>(slot); }
+    // A used slot holds a child node (tag 1), a chain block (tag 2) or a single item (tag 0).
+    static bool IsChild(uintptr_t slot) { return (slot & 3u) == 1u; }
+    static bool IsBlock(uintptr_t slot) { return (slot & 3u) == 2u; }
+    static TTreeItem* Child(uintptr_t slot) { return reinterpret_cast<TTreeItem*>(slot & ~uintptr_t(3)); }
+    static TChainBlock* Block(uintptr_t slot) { return reinterpret_cast<TChainBlock*>(slot & ~uintptr_t(3)); }
+    static THashTrieItem* Single(uintptr_t slot) { return reinterpret_cast<THashTrieItem*>(slot); }
     static uintptr_t FromChild(TTreeItem* node) { return reinterpret_cast<uintptr_t>(node) | 1u; }
-    static uintptr_t FromChain(THashTrieItem* head) { return reinterpret_cast<uintptr_t>(head); }
+    static uintptr_t FromBlock(TChainBlock* block) { return reinterpret_cast<uintptr_t>(block) | 2u; }
+    static uintptr_t FromSingle(THashTrieItem* item) { return reinterpret_cast<uintptr_t>(item); }
 };
 
 class THashTrie {
@@ -110,6 +131,8 @@ private:
     // node when it is full; `holder` then holds the new node.
     static void PutSlot(uintptr_t& holder, uint8_t s, uintptr_t value);
     static void EraseSlot(TTreeItem* node, uint8_t s);
+    // Puts `item` at the head of the chain in `slot`.
+    static void PushFront(uintptr_t& slot, THashTrieItem* item);
     // Moves the chain of `slot` (at a node of depth `depth`) into a new child node.
     static void Split(uintptr_t& slot, uint8_t depth);
     void FreeNodes(TTreeItem* node, bool freeItems);
@@ -124,15 +147,15 @@ template <class Make>
 THashTrieItem* THashTrie::FindOrInsert(const THashTrieItem& probe, Make&& make) {
     if (!root_) root_ = TTreeItem::FromChild(TTreeItem::Create(0, 4));
     uintptr_t* holder = &root_;
-    uint32_t key = probe.TrieHash;
+    const uint32_t hash = probe.TrieHash;
+    uint32_t key = hash;
     for (;;) {
         TTreeItem* node = TTreeItem::Child(*holder);
         const uint8_t s = static_cast<uint8_t>(key);
         if (!node->Has(s)) {
             THashTrieItem* item = make();
-            item->TrieHash = probe.TrieHash;
-            item->TrieNext = nullptr;
-            PutSlot(*holder, s, TTreeItem::FromChain(item));
+            item->TrieHash = hash;
+            PutSlot(*holder, s, TTreeItem::FromSingle(item));
             ++count_;
             return item;
         }
@@ -142,14 +165,22 @@ THashTrieItem* THashTrie::FindOrInsert(const THashTrieItem& probe, Make&& make) 
             key = std::rotr(key, 8);
             continue;
         }
-        int length = 0;
-        for (THashTrieItem* e = TTreeItem::Chain(slot); e; e = e->TrieNext, ++length)
-            if (e->TrieHash == probe.TrieHash && ItemsEqual(*e, probe)) return e;
+        uint32_t length;
+        if (TTreeItem::IsBlock(slot)) {
+            const TChainBlock* block = TTreeItem::Block(slot);
+            const uint32_t* hashes = block->Hashes();
+            for (uint32_t i = 0; i < block->count; ++i)
+                if (hashes[i] == hash && ItemsEqual(*block->Items()[i], probe)) return block->Items()[i];
+            length = block->count;
+        } else {
+            THashTrieItem* single = TTreeItem::Single(slot);
+            if (single->TrieHash == hash && ItemsEqual(*single, probe)) return single;
+            length = 1;
+        }
         if (length < MaxChain || node->depth >= MaxSplitDepth) {
             THashTrieItem* item = make();
-            item->TrieHash = probe.TrieHash;
-            item->TrieNext = TTreeItem::Chain(slot);
-            slot = TTreeItem::FromChain(item);
+            item->TrieHash = hash;
+            PushFront(slot, item);
             ++count_;
             return item;
         }
@@ -170,12 +201,11 @@ void THashTrie::WalkNode(const TTreeItem* node, F& f) {
             const uintptr_t slot = node->capacity == TTreeItem::FullCapacity ? slots[s] : slots[dense++];
             if (TTreeItem::IsChild(slot)) {
                 WalkNode(TTreeItem::Child(slot), f);
+            } else if (TTreeItem::IsBlock(slot)) {
+                const TChainBlock* block = TTreeItem::Block(slot);
+                for (uint32_t i = 0; i < block->count; ++i) f(block->Items()[i]);
             } else {
-                for (THashTrieItem* e = TTreeItem::Chain(slot); e;) {
-                    THashTrieItem* next = e->TrieNext;
-                    f(e);
-                    e = next;
-                }
+                f(TTreeItem::Single(slot));
             }
         }
     }
