@@ -61,7 +61,7 @@ void TXLSStream::OpenWrite(const WideString& fileName, TExcelVersion version) {
         writer_ = TCompoundFileWriter::ToMemory(*outputStream_, layout, streamName, bufferSize_);
     } else {
         if (fileName.empty()) throw Error("Filename is missing");
-        writer_ = TCompoundFileWriter::ToFile(PathFromWide(fileName), layout, streamName, bufferSize_);
+        writer_ = TCompoundFileWriter::ToFile(PathFromWide(fileName), layout, streamName, bufferSize_, syncOnCommit_);
     }
 }
 

@@ -89,6 +89,10 @@ public:
     // Size of the write buffer used by outputs opened afterwards (tests use small ones to exercise
     // patching behind the buffer).
     void SetBufferSize(size_t bytes) { bufferSize_ = bytes; }
+    // Whether Close flushes a file to the disk (fsync) before renaming it over the target; on by
+    // default. Applies to outputs opened afterwards.
+    void SetSyncOnCommit(bool sync) { syncOnCommit_ = sync; }
+    bool SyncOnCommit() const { return syncOnCommit_; }
 
 private:
     TCompoundFileWriter& Writer();
@@ -101,6 +105,7 @@ private:
     int32_t continueWritten_ = 0;
     int32_t continuePos_ = -1;
     size_t bufferSize_;
+    bool syncOnCommit_ = true;
 };
 
 }  // namespace quarvel

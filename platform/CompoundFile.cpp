@@ -31,7 +31,7 @@ namespace {
 // A temporary file beside the target, renamed over it on commit.
 class TFileTarget final : public TByteTarget {
 public:
-    explicit TFileTarget(std::string path) : path_(std::move(path)) {
+    TFileTarget(std::string path, bool sync) : path_(std::move(path)), sync_(sync) {
         static std::atomic<unsigned> counter{0};
         const size_t slash = path_.find_last_of('/');
         const std::string dir = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
@@ -61,9 +61,9 @@ public:
     }
 
     void Commit() override {
-        // The bytes reach the disk before the name does, so the target is either the old file or the
-        // complete new one.
-        if (::fsync(fd_) != 0) throw CompoundFileError(path_, errno);
+        // With sync the bytes reach the disk before the name does, so that even after a system crash
+        // the target is either the old file or the complete new one.
+        if (sync_ && ::fsync(fd_) != 0) throw CompoundFileError(path_, errno);
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) throw CompoundFileError(path_, errno);
@@ -85,6 +85,7 @@ public:
 private:
     std::string path_;
     std::string temp_;
+    bool sync_;
     int fd_ = -1;
 };
 
@@ -94,6 +95,10 @@ public:
     explicit TMemoryTarget(std::vector<uint8_t>& out) : out_(out) {}
 
     void WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
+        if (offset == bytes_.size()) {  // appending: no zero-fill first
+            bytes_.insert(bytes_.end(), data, data + count);
+            return;
+        }
         if (offset + count > bytes_.size()) bytes_.resize(offset + count);
         if (count) std::memcpy(bytes_.data() + offset, data, count);
     }
@@ -197,9 +202,9 @@ void PutDirEntry(uint8_t* e, const std::u16string& name, uint8_t type, uint32_t 
 
 std::unique_ptr<TCompoundFileWriter> TCompoundFileWriter::ToFile(const std::string& path, TLayout layout,
                                                                  const std::u16string& streamName,
-                                                                 size_t bufferSize) {
-    return std::unique_ptr<TCompoundFileWriter>(
-        new TCompoundFileWriter(std::make_unique<TFileTarget>(path), layout, streamName, bufferSize));
+                                                                 size_t bufferSize, bool syncOnCommit) {
+    return std::unique_ptr<TCompoundFileWriter>(new TCompoundFileWriter(
+        std::make_unique<TFileTarget>(path, syncOnCommit), layout, streamName, bufferSize));
 }
 
 std::unique_ptr<TCompoundFileWriter> TCompoundFileWriter::ToMemory(std::vector<uint8_t>& out, TLayout layout,

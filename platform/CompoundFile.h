@@ -50,9 +50,11 @@ public:
 
     // A file at `path` (UTF-8). Bytes go to a temporary file in the same folder, which Commit renames
     // over `path`; Abort (or destruction without Commit) removes it, leaving an existing file alone.
+    // With `syncOnCommit` the file's bytes are flushed to the disk (fsync) before the rename.
     static std::unique_ptr<TCompoundFileWriter> ToFile(const std::string& path, TLayout layout,
                                                        const std::u16string& streamName = u"Workbook",
-                                                       size_t bufferSize = DefaultBufferSize);
+                                                       size_t bufferSize = DefaultBufferSize,
+                                                       bool syncOnCommit = true);
     // Built in memory; Commit replaces the contents of `out` with the finished bytes, Abort leaves
     // `out` untouched. `out` must outlive the writer.
     static std::unique_ptr<TCompoundFileWriter> ToMemory(std::vector<uint8_t>& out, TLayout layout,

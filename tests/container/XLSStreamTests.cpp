@@ -247,10 +247,18 @@ TEST(XLSStream, FileMemoryAndRawTargetsHoldTheSameStream) {
         s.Close();
     }
     EXPECT_EQ(ReadBytes(file), inMemory);
+    {
+        TXLSStream s;  // without the flush to the disk: the same file
+        s.SetSyncOnCommit(false);
+        s.OpenWrite(Widen(dir.File("nosync.xls")), xvExcel97);
+        WriteSample(s);
+        s.Close();
+    }
+    EXPECT_EQ(ReadBytes(dir.File("nosync.xls")), inMemory);
     testing::WriteBytes(dir.File("raw.bin"), raw);
     const auto r = testing::CheckContainers("Workbook", {{file, dir.File("raw.bin")}});
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"raw.bin", "Лист один.xls"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"nosync.xls", "raw.bin", "Лист один.xls"}));
 }
 
 TEST(XLSStream, OlderVersionsGetTheirOwnOutput) {
