@@ -35,7 +35,8 @@ public:
         static std::atomic<unsigned> counter{0};
         const size_t slash = path_.find_last_of('/');
         const std::string dir = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-        const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+        // The temporary name starts with the target's (cut, so that it stays a valid name length).
+        const std::string base = (slash == std::string::npos ? path_ : path_.substr(slash + 1)).substr(0, 200);
         for (int attempt = 0;; ++attempt) {
             temp_ = dir + "." + base + "." + std::to_string(getpid()) + "." +
                     std::to_string(counter.fetch_add(1)) + ".tmp";

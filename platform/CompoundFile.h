@@ -20,7 +20,7 @@
 
 namespace quarvel {
 
-// Builds the FileError the design names for an operating-system error code: ENOENT "File not found",
+// Builds the FileError for an operating-system error code, with the runtime texts: ENOENT "File not found",
 // EACCES/EPERM "File access denied", ENOSPC "Disk full", anything else "I/O error %d".
 FileError CompoundFileError(const std::string& path, int errorCode);
 

@@ -266,6 +266,14 @@ TEST(CompoundFileOutput, AbandoningKeepsAnExistingTargetAndLeavesNothingBehind) 
     }
 }
 
+TEST(CompoundFileOutput, ALongTargetNameStillGetsATemporaryFile) {
+    TempDir dir;
+    const std::string target = dir.File(std::string(250, 'n') + ".xls");  // 254 bytes, the limit is 255
+    auto w = TCompoundFileWriter::ToFile(target, TLayout::Container);
+    w->Commit();
+    EXPECT_EQ(ReadBytes(target).size(), 3u * 512);
+}
+
 TEST(CompoundFileOutput, CommitReplacesAnExistingFile) {
     TempDir dir;
     const std::string target = dir.File("book.xls");
