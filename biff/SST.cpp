@@ -1,0 +1,237 @@
+#include "biff/SST.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "biff/RecordStorage.h"
+#include "biff/XLSStream.h"
+#include "platform/Errors.h"
+
+namespace quarvel {
+
+namespace {
+
+// A string's character count, option byte, run count and phonetic size are never split between
+// records: with this many free bytes or fewer a new string starts a CONTINUE record.
+constexpr int32_t kStringHeaderRoom = 15;
+
+bool IsHighSurrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+uint16_t UnitAt(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+// -------------------------------------------------------------------------------------------------
+// TSSTHashTrie
+
+uint32_t TSSTHashTrie::HashOf(const THashTrieItem& item) const {
+    const auto& e = static_cast<const TSSTEntry&>(item);
+    return HashCRC32(KeyStart(e), KeyLength(e));
+}
+
+bool TSSTHashTrie::ItemsEqual(const THashTrieItem& a, const THashTrieItem& b) const {
+    const auto& x = static_cast<const TSSTEntry&>(a);
+    const auto& y = static_cast<const TSSTEntry&>(b);
+    const size_t n = KeyLength(x);
+    return n == KeyLength(y) && std::memcmp(KeyStart(x), KeyStart(y), n) == 0;
+}
+
+// -------------------------------------------------------------------------------------------------
+// TSST2
+
+TSST2::TSST2(TXFonts* fonts) : fonts_(fonts) {}
+
+TSST2::~TSST2() { Clear(); }
+
+size_t TSST2::KeyLength(const TSSTEntry& entry) const {
+    // Rich and phonetic entries (types 4, 5, 8, 9, 12, 13) come only from reading files and from
+    // texts with formatting runs; this system creates neither.
+    switch (entry.Options()) {
+        case 0: return entry.CharCount();
+        case 1: return size_t(entry.CharCount()) * 2;
+        default: throw Error("Unknown SST string type.");
+    }
+}
+
+const uint8_t* TSST2::KeyStart(const TSSTEntry& entry) const {
+    switch (entry.Options()) {
+        case 0:
+        case 1: return entry.Chars();
+        default: throw Error("STT: Unhandled string type.");
+    }
+}
+
+void TSST2::FreeItem(THashTrieItem* item) {
+    auto* entry = static_cast<TSSTEntry*>(item);
+    entry->~TSSTEntry();
+    ::operator delete(static_cast<void*>(entry));
+}
+
+TSSTEntry* TSST2::AddString(const WideString& text) {
+    if (text.size() > 0xFFFF)
+        throw Error("A text of " + std::to_string(text.size()) +
+                    " characters is too long for the shared string table (at most 65535)");
+    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+    const size_t bytes = wide ? text.size() * 2 : text.size();
+    const size_t blockSize = sizeof(TSSTEntry) + bytes;
+
+    // The new entry is built in scratch memory first; only a text not yet present is allocated.
+    scratch_.resize((blockSize + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+    auto* probe = new (scratch_.data()) TSSTEntry(static_cast<uint16_t>(text.size()), wide ? 1 : 0);
+    uint8_t* chars = probe->MutableChars();
+    if (wide) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            chars[2 * i] = static_cast<uint8_t>(text[i]);
+            chars[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+        }
+    } else {
+        for (size_t i = 0; i < text.size(); ++i) chars[i] = static_cast<uint8_t>(text[i]);
+    }
+    probe->TrieHash = HashOf(*probe);
+    ++totalCount_;
+
+    bool added = false;
+    auto* entry = static_cast<TSSTEntry*>(FindOrInsert(*probe, [&]() -> THashTrieItem* {
+        void* block = ::operator new(blockSize);
+        std::memcpy(block, scratch_.data(), blockSize);
+        added = true;
+        return static_cast<TSSTEntry*>(block);
+    }));
+    if (!added) ++entry->refCount_;
+    return entry;
+}
+
+void TSST2::AddRef(TSSTEntry* entry) {
+    if (!entry) return;
+    ++entry->refCount_;
+    ++totalCount_;
+}
+
+void TSST2::ReleaseString(TSSTEntry* entry) {
+    if (!entry) return;
+    --totalCount_;
+    if (--entry->refCount_ <= 0) Remove(entry);
+}
+
+WideString TSST2::GetString(const TSSTEntry* entry) {
+    if (!entry) return WideString();
+    const uint8_t* p = entry->Chars();
+    const size_t n = entry->CharCount();
+    WideString text(n, u'\0');
+    if (entry->IsWide()) {
+        for (size_t i = 0; i < n; ++i) text[i] = static_cast<char16_t>(UnitAt(p + 2 * i));
+    } else {
+        for (size_t i = 0; i < n; ++i) text[i] = static_cast<char16_t>(p[i]);
+    }
+    return text;
+}
+
+void TSST2::Clear() {
+    totalCount_ = 0;
+    THashTrie::Clear();
+    buckets_.clear();
+}
+
+// -------------------------------------------------------------------------------------------------
+// Writing
+
+void TSST2::StartContinue(TXLSStream& stream) {
+    stream.Seek(lengthPos_, TXLSStream::soFromBeginning);
+    stream.WriteWord(static_cast<uint16_t>(maxRecordSize_ - free_));
+    recordStart_ = stream.Seek(0, TXLSStream::soFromEnd);
+    stream.WriteHeader(ridCONTINUE, 0);
+    lengthPos_ = recordStart_ + 2;
+    free_ = maxRecordSize_;
+}
+
+void TSST2::WriteChars(TXLSStream& stream, const TSSTEntry& entry) {
+    const uint8_t* p = entry.Chars();
+    int32_t remaining = static_cast<int32_t>(entry.CharBytes());
+    const bool wide = entry.IsWide();
+    for (;;) {
+        if (remaining <= free_) {
+            stream.WriteDirect(p, remaining);
+            free_ -= remaining;
+            return;
+        }
+        int32_t room = free_;
+        if (wide) {
+            // No character is cut: with an odd number of free bytes one byte stays unused. Nor is a
+            // surrogate pair: when the record would end between its halves, it ends one unit earlier
+            // and the pair goes whole into the next record.
+            room &= ~1;
+            if (room >= 2 && IsHighSurrogate(UnitAt(p + room - 2)) && IsLowSurrogate(UnitAt(p + room)))
+                room -= 2;
+        }
+        stream.WriteDirect(p, room);
+        free_ -= room;
+        p += room;
+        remaining -= room;
+        // The record's length is what was written: the maximum, or less by the bytes left unused.
+        StartContinue(stream);
+        stream.WriteByte(wide ? 0x01 : 0x00);  // the option byte again, reduced to the UTF-16 flag
+        free_ -= 1;
+    }
+}
+
+void TSST2::WriteSST(TXLSStream& stream) {
+    if (!fonts_) throw Error("Can not write SST when FFonts = Nil");
+    const size_t entries = Count();
+    const uint16_t bucketSize = static_cast<uint16_t>(std::max<size_t>(8, entries / 1027 + 1));
+    buckets_.clear();
+
+    free_ = maxRecordSize_;
+    recordStart_ = stream.Pos();
+    stream.WriteHeader(ridSST, 0);
+    lengthPos_ = recordStart_ + 2;
+    const int32_t bodyStart = stream.Pos();
+    stream.WriteDWord(totalCount_);
+    stream.WriteDWord(totalCount_);  // unique count, patched below
+    free_ -= 8;
+
+    uint32_t index = 0;
+    Walk([&](THashTrieItem* item) {
+        auto* entry = static_cast<TSSTEntry*>(item);
+        if (index % bucketSize == 0) {
+            // Taken before the room check: when the string then moves into a CONTINUE record, the
+            // bucket points at that record's header and its offset counts to the end of the previous one.
+            const int32_t pos = stream.Pos();
+            buckets_.push_back({static_cast<uint32_t>(pos), static_cast<uint16_t>(pos - recordStart_)});
+        }
+        entry->index_ = index;
+        if (entry->Options() > 1) {
+            char message[64];
+            std::snprintf(message, sizeof message, "STT: Unhandled string type in Write (%.2X) # %u",
+                          entry->Options(), index);
+            throw Error(message);
+        }
+        if (free_ <= kStringHeaderRoom) StartContinue(stream);
+        const uint8_t header[3] = {static_cast<uint8_t>(entry->CharCount()),
+                                   static_cast<uint8_t>(entry->CharCount() >> 8), entry->Options()};
+        stream.WriteDirect(header, 3);  // character count, option byte
+        free_ -= 3;
+        WriteChars(stream, *entry);
+        ++index;
+    });
+
+    stream.Seek(lengthPos_, TXLSStream::soFromBeginning);
+    stream.WriteWord(static_cast<uint16_t>(maxRecordSize_ - free_));
+    stream.Seek(bodyStart + 4, TXLSStream::soFromBeginning);
+    stream.WriteDWord(index);
+    stream.Seek(0, TXLSStream::soFromEnd);
+
+    stream.WriteHeader(ridEXTSST, static_cast<uint16_t>(2 + 8 * buckets_.size()));
+    stream.WriteWord(bucketSize);
+    for (const TExtSSTBucket& b : buckets_) {
+        stream.WriteDWord(b.Position);
+        stream.WriteWord(b.Offset);
+        stream.WriteWord(0);
+    }
+    buckets_.clear();
+}
+
+}  // namespace quarvel
