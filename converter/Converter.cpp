@@ -1,0 +1,67 @@
+#include "converter/Converter.h"
+
+#include "converter/Fields.h"
+#include "converter/SheetBuilder.h"
+#include "platform/Files.h"
+
+namespace quarvel {
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t end = text.find('\0');
+    if (end != std::string_view::npos) text = text.substr(0, end);
+    size_t start = 0, i = 0, n = text.size();
+    while (i < n) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < n) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool IsTextTarget(std::string_view targetFile) {
+    size_t dot = targetFile.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string extension(targetFile.substr(dot, 4));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return extension == ".csv" || extension == ".txt";
+}
+
+TConverter::TConverter() = default;
+
+TConverter::TConverter(TLocaleInfo locale, TCodePage codePage)
+    : Locale(std::move(locale)), CodePage(std::move(codePage)) {}
+
+void TConverter::SetLines(std::string_view text) {
+    Lines.clear();
+    for (std::string_view line : SplitLines(text)) Lines.push_back(CodePage.Decode(line));
+}
+
+void TConverter::SplitFields(std::u16string_view line, char16_t divider) {
+    quarvel::SplitFields(line, divider, Fields);
+}
+
+TConversionReport TConverter::RunConversion(const std::string& sourceFile, const std::string& targetFile) {
+    std::string text = ReadWholeFile(sourceFile);
+    if (Settings.NotCleanTags) {
+        if (!Settings.HeaderText.empty()) text.insert(0, Settings.HeaderText + "\r\n");
+        SetLines(text);
+        SpanList.clear();
+        LineColors.clear();
+    } else {
+        text = FlattenHtml(std::move(text));
+    }
+    if (!IsTextTarget(targetFile)) return BuildWorkbook(*this, targetFile);
+    WriteFileAtomic(targetFile, text);
+    return {};
+}
+
+}  // namespace quarvel
