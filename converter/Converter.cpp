@@ -51,15 +51,26 @@ void TConverter::SplitFields(std::u16string_view line, char16_t divider) {
 
 TConversionReport TConverter::RunConversion(const std::string& sourceFile, const std::string& targetFile) {
     std::string text = ReadWholeFile(sourceFile);
+    // Text output writes the working bytes; only the workbook reads Lines.
+    bool textTarget = IsTextTarget(targetFile);
     if (Settings.NotCleanTags) {
-        if (!Settings.HeaderText.empty()) text.insert(0, Settings.HeaderText + "\r\n");
-        SetLines(text);
+        if (!Settings.HeaderText.empty()) {
+            std::string withHeader;
+            withHeader.reserve(Settings.HeaderText.size() + 2 + text.size());
+            withHeader.append(Settings.HeaderText).append("\r\n").append(text);
+            text.swap(withHeader);
+        }
+        if (textTarget) {
+            Lines.clear();
+        } else {
+            SetLines(text);
+        }
         SpanList.clear();
         LineColors.clear();
     } else {
-        text = FlattenHtml(std::move(text));
+        text = FlattenHtml(std::move(text), !textTarget);
     }
-    if (!IsTextTarget(targetFile)) return BuildWorkbook(*this, targetFile);
+    if (!textTarget) return BuildWorkbook(*this, targetFile);
     WriteFileAtomic(targetFile, text);
     return {};
 }

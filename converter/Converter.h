@@ -55,11 +55,13 @@ public:
     TLocaleInfo Locale;
     TCodePage CodePage;
 
-    // Converts SourceFile to TargetFile with the current settings (the paths given here).
+    // Converts SourceFile to TargetFile with the current settings (the paths given here). Lines
+    // serve the workbook only: after a text conversion they are left empty.
     TConversionReport RunConversion(const std::string& sourceFile, const std::string& targetFile);
 
-    // Flattens an HTML page into delimited text; refills Lines, SpanList and LineColors.
-    std::string FlattenHtml(std::string page);
+    // Flattens an HTML page into delimited text; refills SpanList and LineColors, and Lines unless
+    // told that nothing will read them (then Lines is emptied).
+    std::string FlattenHtml(std::string page, bool fillLines = true);
 
     // Lines := the lines of the text, decoded with the code page.
     void SetLines(std::string_view text);

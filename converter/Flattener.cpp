@@ -2,9 +2,12 @@
 // paragraphs, captions, titles and line-break tags into lines and table cells into fields, records
 // the areas to merge, and then widens the lines so that spanned cells keep their columns.
 #include <algorithm>
+#include <array>
+#include <deque>
 #include <cstring>
 
 #include "converter/Converter.h"
+#include "platform/Memory.h"
 
 namespace quarvel {
 
@@ -32,6 +35,14 @@ constexpr TEntity kEntities[] = {{"&nbsp", ' '}, {"&quot", '"'}, {"&lt", '<'}, {
 constexpr int32_t kMaxColSpan = 1000;
 constexpr int32_t kMaxRowSpan = 65534;
 
+// Byte comparison for the short names of the scanner (cheaper than a library call per tag).
+inline bool SameBytes(const char* p, std::string_view name) {
+    for (size_t k = 0; k < name.size(); ++k) {
+        if (p[k] != name[k]) return false;
+    }
+    return true;
+}
+
 // Lower-cases the known upper-case tag forms, up to the first zero byte. No two forms can match at
 // the same place and a replacement never creates another match, so one pass does all of them.
 void NormaliseTags(std::string& page) {
@@ -39,11 +50,15 @@ void NormaliseTags(std::string& page) {
     size_t zero = page.find('\0');
     if (zero != std::string::npos) n = zero;
     char* p = page.data();
-    for (size_t i = 0; i < n; ++i) {
-        if (p[i] != '<' && p[i] != ' ') continue;
+    for (size_t i = 0; i + 1 < n; ++i) {
+        char c = p[i];
+        if (c != '<' && c != ' ') continue;
+        // Every form continues with an upper-case letter or "/".
+        char next = p[i + 1];
+        if (next != '/' && (next < 'A' || next > 'Z')) continue;
         for (const auto& form : kTagForms) {
             std::string_view upper = form[0];
-            if (upper[0] == p[i] && n - i >= upper.size() && std::memcmp(p + i, upper.data(), upper.size()) == 0) {
+            if (upper[0] == c && upper[1] == next && n - i >= upper.size() && SameBytes(p + i, upper)) {
                 std::memcpy(p + i, form[1].data(), upper.size());
                 i += upper.size() - 1;
                 break;
@@ -53,6 +68,7 @@ void NormaliseTags(std::string& page) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool EndsValue(char c) { return c == ' ' || c == '"' || c == '\''; }
 
 // The value of an attribute that starts at `start` in a tag's text: up to and including the first
@@ -83,6 +99,13 @@ int32_t SpanExtra(std::string_view tag, std::string_view attribute, int32_t maxS
     return static_cast<int32_t>(number) - 1;
 }
 
+// Bytes that end a run of plain text: a tag, a line break (never copied), ";" (entity check).
+constexpr auto kSpecial = [] {
+    std::array<bool, 256> special{};
+    special['<'] = special['\r'] = special['\n'] = special[';'] = true;
+    return special;
+}();
+
 // One run of the scanner over a page.
 class THtmlScanner {
 public:
@@ -103,6 +126,7 @@ public:
             NextLine();
         }
         out_.reserve(out_.size() + page.size());
+        AdviseHugePages(out_.data(), out_.capacity());
     }
 
     std::string Run() {
@@ -116,8 +140,16 @@ public:
             } else if (started_ && c != '\n' && c != '\r') {
                 if (!textStarted_ && c != ' ') textStarted_ = true;
                 if (textStarted_) {
-                    out_.push_back(c);
-                    if (c == ';') DecodeEntity();
+                    if (c == ';') {
+                        out_.push_back(c);
+                        DecodeEntity();
+                    } else {
+                        // Copy the run of plain text up to the next byte that needs a look.
+                        size_t end = i + 1;
+                        while (end < n_ && !kSpecial[static_cast<unsigned char>(p[end])]) ++end;
+                        out_.append(p + i, end - i);
+                        i = end - 1;
+                    }
                 }
             }
             ++i;
@@ -130,14 +162,14 @@ private:
     // When the test cannot be made, openName keeps its value.
     bool Opens(size_t i, std::string_view name) {
         if (i + 1 + name.size() >= n_) return false;
-        bool same = std::memcmp(page_.data() + i + 1, name.data(), name.size()) == 0;
+        bool same = SameBytes(page_.data() + i + 1, name);
         openName_ = same ? name : std::string_view();
         return same;
     }
 
     // Closing-name test at the ">" at index g.
     bool Closes(size_t g, std::string_view name) {
-        if (g < name.size() || std::memcmp(page_.data() + g - name.size(), name.data(), name.size()) != 0) {
+        if (g < name.size() || !SameBytes(page_.data() + g - name.size(), name)) {
             return false;
         }
         closeName_ = name;
@@ -289,29 +321,30 @@ private:
 };
 
 // Inserts empty fields where a cell spans several columns or rows, so that every later cell keeps
-// its own column. Works on the lines' bytes: the divider and the line ends are single bytes.
-void ExpandSpans(std::vector<std::string>& lines, const std::vector<TSpanRecord>& spans, char divider) {
+// its own column. Works on the lines' bytes (the divider and the line ends are single bytes); a
+// rebuilt line is kept in `store` and its view pointed there.
+void ExpandSpans(std::vector<std::string_view>& lines, std::deque<std::string>& store,
+                 const std::vector<TSpanRecord>& spans, char divider) {
     std::vector<std::string_view> fields;
-    std::string rebuilt;
     for (const TSpanRecord& span : spans) {
         if (span.Col2 <= 0) continue;
         int64_t extra = int64_t(span.Col2) - span.Col1;
         int64_t last = std::min<int64_t>(int64_t(span.Row2) - 1, int64_t(lines.size()) - 1);
-        for (int64_t r = int64_t(span.Row1) - 1; r <= last; ++r) {
-            if (r < 0) continue;
-            std::string& line = lines[static_cast<size_t>(r)];
+        for (int64_t r = std::max<int64_t>(int64_t(span.Row1) - 1, 0); r <= last; ++r) {
+            std::string_view line = lines[static_cast<size_t>(r)];
             fields.clear();
             size_t start = 0;
             for (;;) {
                 size_t end = line.find(divider, start);
-                if (end == std::string::npos) {
-                    fields.push_back(std::string_view(line).substr(start));
+                if (end == std::string_view::npos) {
+                    fields.push_back(line.substr(start));
                     break;
                 }
-                fields.push_back(std::string_view(line).substr(start, end - start));
+                fields.push_back(line.substr(start, end - start));
                 start = end + 1;
             }
-            rebuilt.clear();
+            std::string rebuilt;
+            rebuilt.reserve(line.size() + 2 + static_cast<size_t>(std::max<int64_t>(extra + 1, 0)));
             bool first = r == int64_t(span.Row1) - 1;
             for (size_t k = 0; k < fields.size(); ++k) {
                 bool spanned = int64_t(k) == int64_t(span.Col1) - 1;
@@ -321,33 +354,38 @@ void ExpandSpans(std::vector<std::string>& lines, const std::vector<TSpanRecord>
                 if (first && spanned && extra > 0) rebuilt.append(static_cast<size_t>(extra), divider);
             }
             if (!rebuilt.empty() && rebuilt.back() == divider) rebuilt.pop_back();
-            line.swap(rebuilt);
+            store.push_back(std::move(rebuilt));
+            lines[static_cast<size_t>(r)] = store.back();
         }
     }
 }
 
 }  // namespace
 
-std::string TConverter::FlattenHtml(std::string page) {
+std::string TConverter::FlattenHtml(std::string page, bool fillLines) {
     THtmlScanner scanner(page, Settings, SpanList, LineColors);
     std::string out = scanner.Run();
+    Lines.clear();
     if (SpanList.empty()) {
-        SetLines(out);
+        if (fillLines) SetLines(out);
         return out;
     }
-    std::vector<std::string> lines;
-    for (std::string_view line : SplitLines(out)) lines.emplace_back(line);
-    ExpandSpans(lines, SpanList, static_cast<char>(DividerByte(Settings)));
-    std::string result;
+    std::vector<std::string_view> lines = SplitLines(out);
+    std::deque<std::string> rebuilt;
+    ExpandSpans(lines, rebuilt, SpanList, static_cast<char>(DividerByte(Settings)));
+    // The page's buffer is free now and already large enough for the usual result.
+    std::string result = std::move(page);
+    result.clear();
     size_t total = 0;
-    for (const auto& line : lines) total += line.size() + 2;
+    for (std::string_view line : lines) total += line.size() + 2;
     result.reserve(total);
-    Lines.clear();
-    Lines.reserve(lines.size());
-    for (const auto& line : lines) {
+    for (std::string_view line : lines) {
         result += line;
         result += "\r\n";
-        Lines.push_back(CodePage.Decode(line));
+    }
+    if (fillLines) {
+        Lines.reserve(lines.size());
+        for (std::string_view line : lines) Lines.push_back(CodePage.Decode(line));
     }
     return result;
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/Memory.h"
 
 namespace quarvel {
 
@@ -74,19 +75,30 @@ std::string ReadWholeFile(const std::string& path) {
     TDescriptor file(fd);
     struct stat info {};
     if (::fstat(fd, &info) != 0) Fail(path, errno);
-    std::string bytes;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
-    // Read up to the end rather than trusting the size: pipes and special files report 0.
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            Fail(path, errno);
+    auto readSome = [&](char* into, size_t room) -> size_t {
+        for (;;) {
+            ssize_t got = ::read(fd, into, room);
+            if (got >= 0) return static_cast<size_t>(got);
+            if (errno != EINTR) Fail(path, errno);
         }
-        if (got == 0) break;
-        bytes.append(buffer, static_cast<size_t>(got));
+    };
+    std::string bytes;
+    size_t size = 0;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        bytes.reserve(static_cast<size_t>(info.st_size));
+        AdviseHugePages(bytes.data(), bytes.capacity());
+        bytes.resize(static_cast<size_t>(info.st_size));
+        while (size < bytes.size()) {
+            size_t got = readSome(bytes.data() + size, bytes.size() - size);
+            if (got == 0) break;
+            size += got;
+        }
+        bytes.resize(size);
     }
+    // Read on to the end rather than trusting the size: pipes and special files report 0, and a
+    // file may grow while it is read.
+    char buffer[1 << 16];
+    while (size_t got = readSome(buffer, sizeof buffer)) bytes.append(buffer, got);
     if (int code = file.Close()) Fail(path, code);
     return bytes;
 }
@@ -121,7 +133,6 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes) {
         data += done;
         left -= static_cast<size_t>(done);
     }
-    if (::fsync(fd) != 0) failAndRemove(errno);
     if (int code = file.Close()) failAndRemove(code);
     if (::rename(temp.c_str(), path.c_str()) != 0) failAndRemove(errno);
 }

@@ -13,8 +13,8 @@ std::string FileErrorMessage(int code);
 // Reads the whole file as bytes. Throws FileError naming the path.
 std::string ReadWholeFile(const std::string& path);
 
-// Writes bytes to a temporary file in the target's folder, flushes it to disk and renames it over
-// the target, so that the target appears only whole: on any failure the temporary file is removed,
+// Writes bytes to a temporary file in the target's folder and renames it over the target once
+// every byte is written and the file closed, so that the target appears only whole: on any failure the temporary file is removed,
 // an existing target is left untouched, and FileError naming the target is thrown. A new target
 // gets the usual permissions (0666 less the umask); a replaced one keeps its own.
 void WriteFileAtomic(const std::string& path, std::string_view bytes);

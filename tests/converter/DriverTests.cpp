@@ -62,14 +62,30 @@ TEST_F(RunConversionTest, NotCleanTagsCopiesTheSourceByteForByte) {
     converter.Settings.NotCleanTags = true;
     std::string source = "a;b\r\n<td>x</td>\n\xE9\xFF\0tail"s;
     EXPECT_EQ(Convert(source), source);
-    // Lines stop at the zero byte; no spans, no line colours.
-    EXPECT_EQ(converter.Lines, (std::vector<WideString>{u"a;b", u"<td>x</td>", u"\u00E9\u00FF"}));
+    // No spans, no line colours; nothing reads Lines after text output.
     EXPECT_TRUE(converter.SpanList.empty());
     EXPECT_TRUE(converter.LineColors.empty());
+    EXPECT_TRUE(converter.Lines.empty());
 
     converter.Settings.HeaderText = "Head line";
     EXPECT_EQ(Convert(source, "out.csv"), "Head line\r\n" + source);
-    EXPECT_EQ(converter.Lines.front(), u"Head line");
+}
+
+TEST_F(RunConversionTest, NotCleanTagsFillsLinesForAWorkbook) {
+    converter.Settings.NotCleanTags = true;
+    converter.Settings.HeaderText = "Head line";
+    WriteBytes(dir.File("in.csv"), "a;b\r\n<td>x</td>\n\xE9\xFF\0tail"s);
+    EXPECT_THROW(converter.RunConversion(dir.File("in.csv"), dir.File("out.xls")), Error);
+    // Lines stop at the zero byte; stray bytes read as Windows-1252.
+    EXPECT_EQ(converter.Lines, (std::vector<WideString>{u"Head line", u"a;b", u"<td>x</td>", u"\u00E9\u00FF"}));
+}
+
+TEST_F(RunConversionTest, FlatteningFillsLinesForAWorkbook) {
+    WriteBytes(dir.File("in.htm"), "<tr><td>a</td><td colspan=2>b</td></tr><p>\xC3\xA9</p>");
+    EXPECT_THROW(converter.RunConversion(dir.File("in.htm"), dir.File("out.xls")), Error);
+    EXPECT_EQ(converter.Lines, (std::vector<WideString>{u"a\tb\t", u"\u00E9"}));
+    Convert("<p>x</p>");
+    EXPECT_TRUE(converter.Lines.empty());
 }
 
 TEST_F(RunConversionTest, NotCleanTagsEmptiesWhatAnEarlierFlatteningLeft) {
