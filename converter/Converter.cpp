@@ -26,9 +26,12 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 bool IsTextTarget(std::string_view targetFile) {
-    size_t dot = targetFile.rfind('.');
+    // The extension belongs to the file name: a dot in a folder name does not count.
+    size_t slash = targetFile.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? targetFile : targetFile.substr(slash + 1);
+    size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
-    std::string extension(targetFile.substr(dot, 4));
+    std::string extension(name.substr(dot, 4));
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     }

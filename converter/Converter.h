@@ -35,8 +35,8 @@ struct TConversionReport {
 // byte ends the text; a final line break adds no empty line.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// True when the target's extension (from its last "." on), ASCII lower-cased and cut to four
-// characters, is ".csv" or ".txt".
+// True when the extension of the target's file name (from its last "." on), ASCII lower-cased and
+// cut to four characters, is ".csv" or ".txt".
 bool IsTextTarget(std::string_view targetFile);
 
 // The converter: the settings, the lists each conversion refills, and the locale and code page it

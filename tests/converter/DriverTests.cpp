@@ -38,8 +38,9 @@ TEST(IsTextTarget, FirstFourCharactersOfTheLowerCasedExtension) {
     const std::pair<const char*, bool> cases[] = {
         {"report.txt", true},  {"report.TXT", true},   {"report.csv", true},  {"report.Csv", true},
         {"report.csvx", true}, {"report.txt.bak", false}, {"report.tx", false}, {"report.xls", false},
-        {"report", false},     {"report.text", false}, {"a.csv/b", true},     {".txt", true},
-        {"dir.x/report", false},
+        {"report", false},     {"report.text", false}, {".txt", true},       {"/tmp/a.b/out.Txt", true},
+        // A dot in a folder name is no extension.
+        {"a.csv/b", false},    {"dir.txt/report", false}, {"/srv/x.csv/", false},
     };
     for (const auto& [name, text] : cases) EXPECT_EQ(IsTextTarget(name), text) << name;
 }
