@@ -5,6 +5,6 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)" --target quarvel
-./build/quarvel/quarvel examples/report.htm build/report.txt /f 59 /h "Quarterly sales report"
+./build/quarvel/quarvel examples/report.htm build/report.txt /f 59 /h "ACME Corporation - internal"
 echo "examples/report.htm converted to build/report.txt:"
 cat build/report.txt
