@@ -44,10 +44,10 @@ WideString StrftimeToPattern(std::u16string_view format) {
             out.push_back(c);
             continue;
         }
-        char16_t spec = format[++i];
+        char16_t conversion = format[++i];
         // Alternative-representation modifiers (%Ey, %Od) read as the plain conversion.
-        if ((spec == u'E' || spec == u'O') && i + 1 < format.size()) spec = format[++i];
-        switch (spec) {
+        if ((conversion == u'E' || conversion == u'O') && i + 1 < format.size()) conversion = format[++i];
+        switch (conversion) {
             case u'd': out += u"dd"; break;
             case u'e': out += u"d"; break;
             case u'm': out += u"MM"; break;
