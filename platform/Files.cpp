@@ -105,6 +105,8 @@ std::string ReadWholeFile(const std::string& path) {
 
 void WriteFileAtomic(const std::string& path, std::string_view bytes) {
     if (path.empty()) Fail(path, ENOENT);
+    // A target the user may not write stays as it is, as if it were opened for writing.
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) Fail(path, errno);
     std::string folder, name;
     SplitPath(path, folder, name);
     std::string temp = folder + "/." + name + ".XXXXXX";

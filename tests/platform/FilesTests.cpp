@@ -122,6 +122,16 @@ TEST(WriteFileAtomic, ExistingTargetUntouchedWhenTheFolderRefusesNewFiles) {
     EXPECT_EQ(ReadBytes(target), "old");
 }
 
+TEST(WriteFileAtomic, ReadOnlyTargetIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    TTempDir dir;
+    std::string target = dir.File("out.txt");
+    WriteBytes(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+    ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
+    EXPECT_EQ(ReadBytes(target), "old");
+}
+
 TEST(ProgramPath, IsTheRunningExecutable) {
     std::string path = ProgramPath("fallback");
     EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
