@@ -51,14 +51,18 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
         ascii.push_back('e');
         ++i;
-        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ascii.push_back(char(text[i++]));
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+            negativeExponent = text[i] == u'-';
+            ascii.push_back(char(text[i++]));
+        }
         size_t digitsStart = i;
         for (; i < text.size() && IsDigit(text[i]); ++i) {
             ascii.push_back(char(text[i]));
             if (exponent < 100000) exponent = exponent * 10 + (text[i] - u'0');
         }
         if (i == digitsStart) return false;
-        if (ascii[ascii.size() - (i - digitsStart) - 1] == '-') exponent = -exponent;
+        if (negativeExponent) exponent = -exponent;
     }
     if (i != text.size()) return false;
 
