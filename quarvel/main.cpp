@@ -1,2 +1,114 @@
-// Program entry.
-int main() { return 0; }
+// Program entry: batch mode from the command line; the window when no batch command line is given.
+#include <clocale>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "converter/Converter.h"
+#include "converter/Settings.h"
+#include "platform/Errors.h"
+#include "platform/Locale.h"
+
+#ifndef QUARVEL_VERSION
+#define QUARVEL_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using namespace quarvel;
+
+constexpr int kExitWritten = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "Usage: quarvel [/n] SOURCE TARGET [/l LEVELS] [/d ROW] [/w WIDTH] [/f CODE] [/s CODE]\n"
+    "               [/c COLOUR] [/h TEXT]\n"
+    "       quarvel --help | --version\n"
+    "\n"
+    "Converts a plain-text, CSV or HTML file into an Excel 97 workbook (.xls), or into cleaned\n"
+    "delimited text when the target's extension begins with .csv or .txt.\n"
+    "\n"
+    "  /n         take the source as it is (do not flatten HTML)\n"
+    "  /l LEVELS  leading columns that drive row grouping, 0 to 7 (default 0: no grouping)\n"
+    "  /d ROW     first line that takes part in row grouping (default 1)\n"
+    "  /w WIDTH   column width limit and wrap threshold, in characters (default 32)\n"
+    "  /f CODE    field divider as a character code: 9 tab, 59 ';', 44 ',', 32 space (default 9)\n"
+    "  /s CODE    string terminator as a character code: 34 '\"', 39 \"'\" (kept, not used)\n"
+    "  /c COLOUR  border colour: black maroon green olive navy purple teal gray silver red lime\n"
+    "             yellow blue fuchsia aqua (default gray); any other name turns borders off\n"
+    "  /h TEXT    a header line put before the text\n"
+    "\n"
+    "A value goes to the last switch given, so file names stand before the first switch that\n"
+    "takes a value, or directly after /n. An argument starting with \"/\" that holds another \"/\"\n"
+    "is a file name (/home/ann/in.htm).\n"
+    "\n"
+    "Exit status: 0 target written, 1 conversion failed, 2 bad command line.\n";
+
+// Where the window takes over when the command line names no source and target. This build has no
+// window: it says so and shows the usage.
+int OpenWindow(const TConversionSettings& /*settings*/, const std::string& parseError) {
+    if (!parseError.empty()) std::cerr << "quarvel: " << parseError << "\n";
+    std::cerr << kUsage;
+    std::cerr << "quarvel: no source and target file given, and this build has no window\n";
+    return kExitUsage;
+}
+
+void PrintWarnings(const TConversionReport& report, const std::string& target) {
+    if (report.RowsCut > 0 || report.ColsCut > 0) {
+        std::cerr << "quarvel: " << target << ": warning: " << report.RowsCut << " rows and " << report.ColsCut
+                  << " columns beyond the sheet were left out\n";
+    }
+    if (report.TextsCut > 0) {
+        std::cerr << "quarvel: " << target << ": warning: " << report.TextsCut
+                  << " texts were cut to 32767 characters\n";
+    }
+}
+
+int RunBatch(const TConversionSettings& settings) {
+    try {
+        TConverter converter(ReadProcessLocale(), TCodePage::FromProcessLocale());
+        converter.Settings = settings;
+        TConversionReport report = converter.RunConversion(settings.SourceFile, settings.TargetFile);
+        PrintWarnings(report, settings.TargetFile);
+        return kExitWritten;
+    } catch (const FileError& error) {
+        std::cerr << "quarvel: " << error.Path() << ": " << error.what() << "\n";
+    } catch (const Error& error) {
+        std::cerr << "quarvel: " << settings.TargetFile << ": " << error.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quarvel: " << settings.SourceFile << ": Out of memory\n";
+    }
+    return kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage;
+        return kExitWritten;
+    }
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "quarvel " << QUARVEL_VERSION << "\n";
+        return kExitWritten;
+    }
+
+    TConversionSettings settings;
+    bool batch = false;
+    try {
+        batch = ParseCommandLine(args, settings);
+    } catch (const Error& error) {
+        // With both files named the user meant a batch run: report it as a bad command line.
+        if (!settings.SourceFile.empty() && !settings.TargetFile.empty()) {
+            std::cerr << "quarvel: " << error.what() << "\n";
+            return kExitUsage;
+        }
+        return OpenWindow(settings, error.what());
+    }
+    if (!batch) return OpenWindow(settings, "");
+    return RunBatch(settings);
+}

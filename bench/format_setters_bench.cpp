@@ -69,3 +69,4 @@ BENCHMARK(FillFormats)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 }  // namespace quarvel
+BENCHMARK_MAIN();

@@ -1,0 +1,73 @@
+// The converter's state and the conversion driver: one source file to one text or workbook target.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converter/Settings.h"
+#include "platform/CodePage.h"
+#include "platform/Locale.h"
+#include "workbook/BIFFRecs.h"
+
+namespace quarvel {
+
+// An area to merge, 1-based. Col2 = -1: up to the last column (the header line); Col2 = 0: as wide
+// as the next non-empty line (a caption).
+struct TSpanRecord {
+    int32_t Col1;
+    int32_t Row1;
+    int32_t Col2;
+    int32_t Row2;
+    bool operator==(const TSpanRecord&) const = default;
+};
+
+// What a conversion had to leave out: rows and columns beyond the sheet, texts cut to the longest
+// a cell holds. All 0 for text output.
+struct TConversionReport {
+    int RowsCut = 0;
+    int ColsCut = 0;
+    int TextsCut = 0;
+};
+
+// Cuts text into lines: a line ends at CR, at LF or at a CR LF pair (LF CR ends two lines); a zero
+// byte ends the text; a final line break adds no empty line.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// True when the extension of the target's file name (from its last "." on), ASCII lower-cased and
+// cut to four characters, is ".csv" or ".txt".
+bool IsTextTarget(std::string_view targetFile);
+
+// The converter: the settings, the lists each conversion refills, and the locale and code page it
+// reads text with. It lives as long as the batch run or the window; conversions side by side use
+// one converter each.
+class TConverter {
+public:
+    TConverter();  // US conventions, UTF-8 code page
+    TConverter(TLocaleInfo locale, TCodePage codePage);
+
+    TConversionSettings Settings;
+    std::vector<WideString> Lines;           // the text as lines; line i becomes row i
+    std::vector<TSpanRecord> SpanList;       // areas to merge, in the order they were found
+    std::vector<TExcelColor> LineColors;     // per line; xcWhite marks a line without borders
+    std::vector<WideString> Fields;          // the fields of the line last split
+    TLocaleInfo Locale;
+    TCodePage CodePage;
+
+    // Converts SourceFile to TargetFile with the current settings (the paths given here). Lines
+    // serve the workbook only: after a text conversion they are left empty.
+    TConversionReport RunConversion(const std::string& sourceFile, const std::string& targetFile);
+
+    // Flattens an HTML page into delimited text; refills SpanList and LineColors, and Lines unless
+    // told that nothing will read them (then Lines is emptied).
+    std::string FlattenHtml(std::string page, bool fillLines = true);
+
+    // Lines := the lines of the text, decoded with the code page.
+    void SetLines(std::string_view text);
+
+    // Fields := the fields of one line.
+    void SplitFields(std::u16string_view line, char16_t divider);
+};
+
+}  // namespace quarvel

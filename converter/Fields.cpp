@@ -1,0 +1,447 @@
+#include "converter/Fields.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace quarvel {
+
+namespace {
+
+constexpr char16_t kNoBreakSpace = 0x00A0;
+
+char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Parses the cleaned text of a number candidate: optional sign, digits with at most one decimal
+// separator, optional exponent. A value beyond the double range is no number.
+bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result) {
+    std::string ascii;
+    ascii.reserve(text.size());
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    int intDigits = 0, leadingZeros = 0, fracDigits = 0, fracZeros = 0;
+    bool significant = false, point = false;
+    for (; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (IsDigit(c)) {
+            if (!point) {
+                if (c != u'0' || significant) {
+                    significant = true;
+                    ++intDigits;
+                } else {
+                    ++leadingZeros;
+                }
+            } else {
+                if (!significant && c == u'0') ++fracZeros;
+                if (c != u'0') significant = true;
+                ++fracDigits;
+            }
+            ascii.push_back(char(c));
+        } else if (c == decimal && !point) {
+            point = true;
+            ascii.push_back('.');
+        } else {
+            break;
+        }
+    }
+    if (intDigits + leadingZeros + fracDigits == 0) return false;
+    long exponent = 0;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ascii.push_back('e');
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+            negativeExponent = text[i] == u'-';
+            ascii.push_back(char(text[i++]));
+        }
+        size_t digitsStart = i;
+        for (; i < text.size() && IsDigit(text[i]); ++i) {
+            ascii.push_back(char(text[i]));
+            if (exponent < 100000) exponent = exponent * 10 + (text[i] - u'0');
+        }
+        if (i == digitsStart) return false;
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (i != text.size()) return false;
+
+    double value = 0;
+    auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (end != ascii.data() + ascii.size()) return false;
+    if (error == std::errc::result_out_of_range) {
+        // Out of range either way: too large is no number, too small is zero.
+        long magnitude = intDigits > 0 ? intDigits - 1 : -(fracZeros + 1);
+        if (magnitude + exponent > 0) return false;
+        value = 0;
+    } else if (error != std::errc()) {
+        return false;
+    }
+    if (!std::isfinite(value)) return false;
+    result = negative ? -value : value;
+    return true;
+}
+
+// The number format code that mirrors how the field shows its digits.
+WideString NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale) {
+    WideString code;
+    bool decimalSeen = false, groupingSeen = false;
+    for (size_t i = field.size(); i-- > 0;) {
+        char16_t c = field[i];
+        if (c == u'.' || c == locale.DecimalSeparator) {
+            code.insert(code.begin(), u'.');
+            decimalSeen = true;
+        } else if (IsDigit(c)) {
+            code.insert(code.begin(), u'#');
+        } else if (c == u' ' || c == locale.ThousandSeparator) {
+            code.insert(code.begin(), locale.ThousandSeparator);
+            groupingSeen = true;
+        }
+    }
+    if (decimalSeen) {
+        bool pointMet = false;
+        for (size_t i = code.size(); i-- > 0;) {
+            if (code[i] == u'.') {
+                pointMet = true;
+            } else if (code[i] == u'#') {
+                code[i] = u'0';
+                if (pointMet) break;
+            }
+        }
+    }
+    if (groupingSeen) {
+        size_t last = code.find_last_of(std::u16string_view(&locale.ThousandSeparator, 1));
+        size_t blank = code.find_last_of(u' ');
+        if (blank != WideString::npos && (last == WideString::npos || blank > last)) last = blank;
+        if (last != WideString::npos) code = u"#" + code.substr(last);
+    }
+    if (!decimalSeen && !groupingSeen) code = u"0";
+    return code;
+}
+
+// The number format code that mirrors how the field writes its date and time.
+WideString DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale) {
+    size_t split = field.find_last_of(u" \u00A0");
+    std::u16string_view datePart = split == std::u16string_view::npos ? field : field.substr(0, split);
+    std::u16string_view timePart =
+        split == std::u16string_view::npos ? std::u16string_view() : field.substr(split + 1);
+
+    auto letter = [](const WideString& order, size_t k) { return k < order.size() ? order[k] : u' '; };
+
+    WideString code;
+    size_t pieces[3] = {0, 0, 0};
+    char16_t separator = 0;
+    size_t piece = 0;
+    for (char16_t c : datePart) {
+        if (c == u' ' || c == locale.DateSeparator) {
+            if (!separator) separator = c;
+            if (++piece == 3) break;
+        } else {
+            ++pieces[piece];
+        }
+    }
+    for (size_t k = 0; k < 3; ++k) {
+        char16_t l = letter(locale.DateOrder, k);
+        size_t count = pieces[k] == 1 ? 1 : (pieces[k] == 4 && l == u'Y' ? 4 : 2);
+        code.append(count, l);
+        if (k < 2 && separator) code.push_back(separator);
+    }
+
+    if (!timePart.empty()) {
+        code.push_back(u' ');
+        size_t timePieces[3] = {0, 0, 0};
+        char16_t timeSeparator = 0;
+        piece = 0;
+        for (char16_t c : timePart) {
+            if (c == u' ' || c == locale.TimeSeparator) {
+                if (!timeSeparator) timeSeparator = c;
+                if (++piece == 3) break;
+            } else {
+                ++timePieces[piece];
+            }
+        }
+        for (size_t k = 0; k < 3; ++k) {
+            code.append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
+            if (k < 2 && timeSeparator) code.push_back(timeSeparator);
+        }
+    }
+    return code;
+}
+
+// A cursor over the text of a date-time.
+class TDateTimeScanner {
+public:
+    TDateTimeScanner(std::u16string_view text, const TLocaleSettings& locale) : text_(text), locale_(locale) {}
+
+    size_t Pos() const { return pos_; }
+    void SetPos(size_t pos) { pos_ = pos; }
+    bool AtEnd() const { return pos_ == text_.size(); }
+
+    void SkipBlanks() {
+        while (pos_ < text_.size() && (text_[pos_] == u' ' || text_[pos_] == kNoBreakSpace)) ++pos_;
+    }
+
+    bool Char(char16_t c) {
+        if (pos_ < text_.size() && text_[pos_] == c) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+
+    // Up to four digits.
+    bool Number(int& value, int& digits) {
+        value = 0;
+        digits = 0;
+        while (pos_ < text_.size() && IsDigit(text_[pos_])) {
+            if (++digits > 4) return false;
+            value = value * 10 + (text_[pos_++] - u'0');
+        }
+        return digits > 0;
+    }
+
+    // An AM or PM designator, the locale's or the English one, ASCII case ignored: 1 AM, 2 PM, 0 none.
+    int Designator() {
+        const std::u16string_view candidates[4] = {locale_.TimeAMString, u"AM", locale_.TimePMString, u"PM"};
+        for (int k = 0; k < 4; ++k) {
+            std::u16string_view name = candidates[k];
+            if (name.empty() || text_.size() - pos_ < name.size()) continue;
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i) {
+                same = AsciiUpper(text_[pos_ + i]) == AsciiUpper(name[i]);
+            }
+            if (same) {
+                pos_ += name.size();
+                return k < 2 ? 1 : 2;
+            }
+        }
+        return 0;
+    }
+
+private:
+    std::u16string_view text_;
+    const TLocaleSettings& locale_;
+    size_t pos_ = 0;
+};
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool ScanDate(TDateTimeScanner& scan, const TLocaleSettings& locale, double& date) {
+    int numbers[3] = {0, 0, 0}, digits[3] = {0, 0, 0};
+    scan.SkipBlanks();
+    if (!scan.Number(numbers[0], digits[0])) return false;
+    scan.SkipBlanks();
+    if (!scan.Char(locale.DateSeparator)) return false;
+    scan.SkipBlanks();
+    if (!scan.Number(numbers[1], digits[1])) return false;
+    int count = 2;
+    size_t afterTwo = scan.Pos();
+    scan.SkipBlanks();
+    if (scan.Char(locale.DateSeparator)) {
+        scan.SkipBlanks();
+        if (!scan.Number(numbers[2], digits[2])) return false;
+        count = 3;
+    } else {
+        scan.SetPos(afterTwo);
+    }
+
+    char16_t order = locale.DateOrder.empty() ? u'M' : locale.DateOrder[0];
+    int year, month, day, yearDigits;
+    if (count == 2) {
+        year = locale.CurrentYear;
+        yearDigits = 4;
+        if (order == u'D') {
+            day = numbers[0];
+            month = numbers[1];
+        } else {
+            month = numbers[0];
+            day = numbers[1];
+        }
+    } else if (order == u'D') {
+        day = numbers[0], month = numbers[1], year = numbers[2], yearDigits = digits[2];
+    } else if (order == u'Y') {
+        year = numbers[0], month = numbers[1], day = numbers[2], yearDigits = digits[0];
+    } else {
+        month = numbers[0], day = numbers[1], year = numbers[2], yearDigits = digits[2];
+    }
+    if (yearDigits <= 2) {
+        int start = locale.CurrentYear - locale.TwoDigitYearCenturyWindow;
+        year += start / 100 * 100;
+        if (locale.TwoDigitYearCenturyWindow > 0 && year < start) year += 100;
+    }
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+        return false;
+    }
+    date = DateSerial(year, month, day);
+    return true;
+}
+
+bool ScanTime(TDateTimeScanner& scan, const TLocaleSettings& locale, double& time) {
+    scan.SkipBlanks();
+    int designator = scan.Designator();
+    scan.SkipBlanks();
+    int hour = 0, minute = 0, second = 0, millisecond = 0, digits = 0;
+    if (!scan.Number(hour, digits)) return false;
+    if (scan.Char(locale.TimeSeparator)) {
+        if (!scan.Number(minute, digits)) return false;
+        if (scan.Char(locale.TimeSeparator)) {
+            if (!scan.Number(second, digits)) return false;
+            if (scan.Char(locale.DecimalSeparator)) {
+                if (!scan.Number(millisecond, digits)) return false;
+            }
+        }
+    }
+    scan.SkipBlanks();
+    if (designator == 0) {
+        designator = scan.Designator();
+        scan.SkipBlanks();
+    }
+    if (designator != 0) {
+        if (hour < 1 || hour > 12) return false;
+        if (hour == 12) hour = 0;
+        if (designator == 2) hour += 12;
+    }
+    if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) return false;
+    time = (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / 86400000.0;
+    return true;
+}
+
+}  // namespace
+
+WideString DateOrder(std::u16string_view shortDateFormat, char16_t dateSeparator) {
+    WideString order = u"   ";
+    size_t slot = 0;
+    for (char16_t c : shortDateFormat) {
+        if (c == u' ' || c == dateSeparator) {
+            if (++slot == 3) break;
+        } else if (order[slot] == u' ') {
+            order[slot] = AsciiUpper(c);
+            if (slot == 2) break;
+        }
+    }
+    return order;
+}
+
+WideString TimeOrder(std::u16string_view longTimeFormat, char16_t timeSeparator) {
+    WideString order = u"   ";
+    size_t slot = 0;
+    for (char16_t c : longTimeFormat) {
+        if (c == timeSeparator) {
+            if (++slot == 3) break;
+        } else if (order[slot] == u' ') {
+            order[slot] = AsciiUpper(c);
+            if (slot == 2) break;
+        }
+    }
+    return order;
+}
+
+TLocaleSettings LocaleSettings(const TLocaleInfo& locale, int currentYear) {
+    TLocaleSettings settings;
+    settings.DecimalSeparator = locale.DecimalSeparator;
+    settings.ThousandSeparator = locale.ThousandSeparator;
+    settings.DateSeparator = locale.DateSeparator;
+    settings.TimeSeparator = locale.TimeSeparator;
+    settings.ShortDateFormat = locale.ShortDateFormat;
+    settings.LongTimeFormat = locale.LongTimeFormat;
+    settings.TimeAMString = locale.TimeAMString;
+    settings.TimePMString = locale.TimePMString;
+    settings.TwoDigitYearCenturyWindow = locale.TwoDigitYearCenturyWindow;
+    settings.CurrentYear = currentYear;
+    settings.DateOrder = DateOrder(locale.ShortDateFormat, locale.DateSeparator);
+    settings.TimeOrder = TimeOrder(locale.LongTimeFormat, locale.TimeSeparator);
+    return settings;
+}
+
+void SplitFields(std::u16string_view line, char16_t divider, std::vector<WideString>& fields) {
+    fields.clear();
+    size_t start = 0;
+    for (;;) {
+        size_t end = line.find(divider, start);
+        if (end == std::u16string_view::npos) {
+            fields.emplace_back(line.substr(start));
+            return;
+        }
+        fields.emplace_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+double DateSerial(int year, int month, int day) {
+    // Days from the civil date, counted from 1 March of year 0 (proleptic Gregorian calendar).
+    auto daysFromCivil = [](int y, int m, int d) {
+        y -= m <= 2;
+        int era = (y >= 0 ? y : y - 399) / 400;
+        int yearOfEra = y - era * 400;
+        int dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+        return era * 146097 + dayOfEra;
+    };
+    return static_cast<double>(daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30));
+}
+
+bool TryParseDateTime(std::u16string_view text, const TLocaleSettings& locale, double& result) {
+    TDateTimeScanner scan(text, locale);
+    double date = 0, time = 0;
+    if (ScanDate(scan, locale, date)) {
+        scan.SkipBlanks();
+        if (!scan.AtEnd() && !(ScanTime(scan, locale, time) && scan.AtEnd())) return false;
+        result = date < 0 ? date - time : date + time;
+        return true;
+    }
+    scan.SetPos(0);
+    if (ScanTime(scan, locale, time) && scan.AtEnd()) {
+        result = time;
+        return true;
+    }
+    return false;
+}
+
+TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& locale, TFieldValue& value) {
+    value.Kind = fkText;
+    value.Number = 0;
+    value.DateTime = 0;
+    value.FormatCode.clear();
+    if (field.empty() || field.size() >= 20) return fkText;
+
+    auto asDateTime = [&]() {
+        if (!TryParseDateTime(field, locale, value.DateTime)) return false;
+        value.Kind = fkDateTime;
+        value.FormatCode = DateTimeFormatCode(field, locale);
+        return true;
+    };
+
+    // Where the thousands separator is also the date separator, a field holding it twice is a
+    // date when it parses as one; otherwise every such date would read as a large integer.
+    size_t dateSeparators = 0;
+    for (char16_t c : field) dateSeparators += c == locale.DateSeparator;
+    bool dateFirst = locale.ThousandSeparator == locale.DateSeparator && dateSeparators >= 2;
+    if (dateFirst && asDateTime()) return fkDateTime;
+
+    bool candidate = true;
+    WideString cleaned;
+    cleaned.reserve(field.size());
+    for (char16_t c : field) {
+        if (c >= u'A' && c != u'E' && c != u'e') {
+            candidate = false;
+            break;
+        }
+        if (c == u' ' || c == locale.ThousandSeparator) continue;
+        cleaned.push_back(c == u'.' ? locale.DecimalSeparator : c);
+    }
+    if (candidate && ParseCleanNumber(cleaned, locale.DecimalSeparator, value.Number)) {
+        value.Kind = fkNumber;
+        value.FormatCode = NumberFormatCode(field, locale);
+        return fkNumber;
+    }
+    value.Number = 0;
+    if (!dateFirst && asDateTime()) return fkDateTime;
+    return fkText;
+}
+
+}  // namespace quarvel

@@ -1,0 +1,125 @@
+#include "platform/Text.h"
+
+namespace quarvel {
+
+namespace {
+
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+// Length of the well-formed UTF-8 sequence starting at p (at most `left` bytes), or 0.
+// Follows the table of well-formed byte sequences of the Unicode standard.
+inline size_t WellFormedLength(const unsigned char* p, size_t left, char32_t& code) {
+    unsigned char b0 = p[0];
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        if (left < 2 || (p[1] & 0xC0) != 0x80) return 0;
+        code = (char32_t(b0 & 0x1F) << 6) | (p[1] & 0x3F);
+        return 2;
+    }
+    if (b0 >= 0xE0 && b0 <= 0xEF) {
+        if (left < 3) return 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;  // no encoded surrogates
+        if (p[1] < lo || p[1] > hi || (p[2] & 0xC0) != 0x80) return 0;
+        code = (char32_t(b0 & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        return 3;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        if (left < 4) return 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+        if (p[1] < lo || p[1] > hi || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return 0;
+        code = (char32_t(b0 & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+               (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+        return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
+char16_t Windows1252ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kWindows1252High[byte - 0x80];
+    return byte;
+}
+
+void AppendUtf8AsUtf16(std::string_view bytes, WideString& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size();
+    size_t start = out.size();
+    out.resize(start + n);  // never more units than bytes
+    char16_t* w = out.data() + start;
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            *w++ = b;
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        size_t length = WellFormedLength(p + i, n - i, code);
+        if (length == 0) {
+            *w++ = Windows1252ToUnicode(b);
+            ++i;
+        } else if (code >= 0x10000) {
+            code -= 0x10000;
+            *w++ = char16_t(0xD800 + (code >> 10));
+            *w++ = char16_t(0xDC00 + (code & 0x3FF));
+            i += length;
+        } else {
+            *w++ = char16_t(code);
+            i += length;
+        }
+    }
+    out.resize(static_cast<size_t>(w - out.data()));
+}
+
+WideString Utf8ToUtf16(std::string_view bytes) {
+    WideString out;
+    AppendUtf8AsUtf16(bytes, out);
+    return out;
+}
+
+void AppendUtf16AsUtf8(std::u16string_view text, std::string& out) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            if (code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+                ++i;
+            } else {
+                code = 0xFFFD;
+            }
+        }
+        if (code < 0x80) {
+            out.push_back(char(code));
+        } else if (code < 0x800) {
+            out.push_back(char(0xC0 | (code >> 6)));
+            out.push_back(char(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            out.push_back(char(0xE0 | (code >> 12)));
+            out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | (code >> 18)));
+            out.push_back(char(0x80 | ((code >> 12) & 0x3F)));
+            out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (code & 0x3F)));
+        }
+    }
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    AppendUtf16AsUtf8(text, out);
+    return out;
+}
+
+}  // namespace quarvel

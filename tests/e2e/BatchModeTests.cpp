@@ -1,0 +1,202 @@
+// The quarvel program in batch mode: exit statuses, messages, output files.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/TestSupport.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+using std::string_literals::operator""s;
+using test::ReadBytes;
+using test::TTempDir;
+using test::WriteBytes;
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs the program with the arguments, without a display, and collects what it printed.
+TRun Quarvel(const std::vector<std::string>& args) {
+    TTempDir dir;
+    std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        std::vector<char*> argv;
+        std::string program = QUARVEL_BINARY;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (auto& arg : copies) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    TRun run;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.Out = ReadBytes(outPath);
+    run.Err = ReadBytes(errPath);
+    return run;
+}
+
+size_t EntriesIn(const fs::path& dir) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+TEST(Program, HelpAndVersion) {
+    for (const char* option : {"--help", "-h"}) {
+        TRun run = Quarvel({option});
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_EQ(run.Out.rfind("Usage: quarvel", 0), 0u) << run.Out;
+        EXPECT_EQ(run.Err, "");
+    }
+    TRun run = Quarvel({"--version"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out.rfind("quarvel ", 0), 0u);
+    EXPECT_EQ(run.Out.back(), '\n');
+    EXPECT_EQ(run.Err, "");
+}
+
+TEST(Program, WithoutBatchCommandLineShowsUsageAndExits2) {
+    const std::string reason = "quarvel: no source and target file given, and this build has no window\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"in.htm"}, {"/w", "40", "/l", "2"}, {"/l", "2", "in.htm", "out.txt"}}) {
+        TRun run = Quarvel(args);
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_EQ(run.Out, "");
+        EXPECT_NE(run.Err.find("Usage: quarvel"), std::string::npos);
+        ASSERT_GE(run.Err.size(), reason.size());
+        EXPECT_EQ(run.Err.substr(run.Err.size() - reason.size()), reason);
+    }
+}
+
+TEST(Program, BadSwitchValueIsABadCommandLine) {
+    TTempDir dir;
+    WriteBytes(dir.File("in.htm"), "<p>x</p>");
+    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.txt"), "/f", "x"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "quarvel: 'x' is not a valid integer value\n");
+    EXPECT_FALSE(fs::exists(dir.File("out.txt")));
+
+    run = Quarvel({"/s", "q", "in.htm", "out.txt"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err.rfind("quarvel: 'q' is not a valid integer value\n", 0), 0u) << run.Err;
+}
+
+TEST(Program, ConvertsHtmlToText) {
+    TTempDir dir;
+    WriteBytes(dir.File("page.htm"), "<table><tr><td>a</td><td colspan=2>b</td><td>c</td></tr></table>");
+    TRun run = Quarvel({dir.File("page.htm"), dir.File("out.txt"), "/f", "59"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "a;b;;c\r\n");
+}
+
+TEST(Program, NotCleanTagsWithHeader) {
+    TTempDir dir;
+    std::string data = "a;b\r\n1;2\n\xE9\0z"s;
+    WriteBytes(dir.File("data.csv"), data);
+    TRun run = Quarvel({"/n", dir.File("data.csv"), dir.File("out.csv"), "/h", "My header"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.csv")), "My header\r\n" + data);
+}
+
+TEST(Program, MissingSourceNamesTheFile) {
+    TTempDir dir;
+    WriteBytes(dir.File("out.txt"), "previous");
+    TRun run = Quarvel({dir.File("missing.htm"), dir.File("out.txt")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: " + dir.File("missing.htm") + ": File not found\n");
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "previous");
+}
+
+TEST(Program, UnwritableTargetNamesTheTarget) {
+    TTempDir dir;
+    WriteBytes(dir.File("in.htm"), "<p>x</p>");
+    TRun run = Quarvel({dir.File("in.htm"), dir.File("none/out.txt")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: " + dir.File("none/out.txt") + ": File not found\n");
+}
+
+TEST(Program, WorkbookTargetFailsAndLeavesTheOldFile) {
+    TTempDir dir;
+    WriteBytes(dir.File("in.htm"), "<p>x</p>");
+    WriteBytes(dir.File("out.xls"), "old workbook");
+    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.xls")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: " + dir.File("out.xls") +
+                           ": Workbook output is not available in this build; name a .txt or .csv target\n");
+    EXPECT_EQ(ReadBytes(dir.File("out.xls")), "old workbook");
+
+    run = Quarvel({dir.File("in.htm"), dir.File("out.xls"), "/l", "9"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: " + dir.File("out.xls") + ": Group levels must be from 0 to 7, not 9\n");
+    run = Quarvel({dir.File("in.htm"), dir.File("new.xls"), "/l", "2", "/d", "0"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: " + dir.File("new.xls") + ": Start data row must be 1 or more, not 0\n");
+    EXPECT_FALSE(fs::exists(dir.File("new.xls")));
+}
+
+TEST(Program, ReplacesTheTargetWhole) {
+    TTempDir dir;
+    WriteBytes(dir.File("in.htm"), "<p>new</p>");
+    WriteBytes(dir.File("out.txt"), std::string(100000, 'o'));
+    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.txt")});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "new\r\n");
+    EXPECT_EQ(EntriesIn(dir.Path()), 2u);  // no temporary file left beside the target
+}
+
+TEST(Program, RelativePathsAndNamesWithBlanks) {
+    TTempDir dir;
+    fs::create_directory(dir.Path() / "sub dir");
+    WriteBytes(dir.File("sub dir/in page.htm"), "<p>x</p>");
+    auto previous = fs::current_path();
+    fs::current_path(dir.Path());
+    TRun run = Quarvel({"sub dir/in page.htm", "out file.TXT"});
+    fs::current_path(previous);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadBytes(dir.File("out file.TXT")), "x\r\n");
+}
+
+TEST(Program, HostileSourcesConvert) {
+    TTempDir dir;
+    std::string binary;
+    for (int i = 0; i < 65536; ++i) binary.push_back(static_cast<char>((i * 2654435761u) >> 24));
+    const std::pair<const char*, std::string> sources[] = {
+        {"empty.htm", ""},
+        {"zeros.htm", std::string(4096, '\0')},
+        {"binary.htm", binary},
+        {"truncated.htm", "<table><tr><td colspan=\"2"},
+        {"invalid-utf8.htm", "<p>\xC3\x28 \xE2\x82 \xFF</p>"},
+    };
+    for (const auto& [name, bytes] : sources) {
+        WriteBytes(dir.File(name), bytes);
+        for (const char* mode : {"", "/n"}) {
+            std::vector<std::string> args = {dir.File(name), dir.File("out.txt")};
+            if (*mode) args.insert(args.begin(), mode);
+            TRun run = Quarvel(args);
+            EXPECT_EQ(run.Status, 0) << name << " " << mode << ": " << run.Err;
+            if (*mode) {
+                EXPECT_EQ(ReadBytes(dir.File("out.txt")), bytes) << name;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,142 @@
+// Whole-file read and atomic write.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "tests/support/TestSupport.h"
+
+namespace quarvel {
+namespace {
+
+using std::string_literals::operator""s;
+using test::ReadBytes;
+using test::TTempDir;
+using test::WriteBytes;
+
+size_t EntriesIn(const std::filesystem::path& dir) {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++count;
+    return count;
+}
+
+void ExpectFileError(const std::function<void()>& action, const std::string& path, const std::string& message) {
+    try {
+        action();
+        ADD_FAILURE() << "no error for " << path;
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.Path(), path);
+        EXPECT_EQ(std::string(error.what()), message);
+    }
+}
+
+TEST(FileErrorMessage, RuntimeTextsByCode) {
+    EXPECT_EQ(FileErrorMessage(ENOENT), "File not found");
+    EXPECT_EQ(FileErrorMessage(EACCES), "File access denied");
+    EXPECT_EQ(FileErrorMessage(EPERM), "File access denied");
+    EXPECT_EQ(FileErrorMessage(ENOSPC), "Disk full");
+    EXPECT_EQ(FileErrorMessage(EISDIR), "I/O error " + std::to_string(EISDIR));
+    EXPECT_EQ(FileErrorMessage(EROFS), "I/O error " + std::to_string(EROFS));
+}
+
+TEST(ReadWholeFile, ReadsEveryByte) {
+    TTempDir dir;
+    std::string bytes = "a\0b\r\n\xFF"s + std::string(200000, 'x');
+    WriteBytes(dir.File("f"), bytes);
+    EXPECT_EQ(ReadWholeFile(dir.File("f")), bytes);
+    WriteBytes(dir.File("empty"), "");
+    EXPECT_EQ(ReadWholeFile(dir.File("empty")), "");
+}
+
+TEST(ReadWholeFile, Failures) {
+    TTempDir dir;
+    ExpectFileError([&] { ReadWholeFile(dir.File("missing")); }, dir.File("missing"), "File not found");
+    ExpectFileError([&] { ReadWholeFile(dir.File("missing/x")); }, dir.File("missing/x"), "File not found");
+    std::string folder = dir.Path().string();
+    ExpectFileError([&] { ReadWholeFile(folder); }, folder, "I/O error " + std::to_string(EISDIR));
+}
+
+TEST(WriteFileAtomic, CreatesAndReplaces) {
+    TTempDir dir;
+    std::string target = dir.File("out.txt");
+    WriteFileAtomic(target, "first");
+    EXPECT_EQ(ReadBytes(target), "first");
+    WriteFileAtomic(target, "second\0x"s);
+    EXPECT_EQ(ReadBytes(target), "second\0x"s);
+    WriteFileAtomic(target, "");
+    EXPECT_EQ(ReadBytes(target), "");
+    // Nothing but the target is left in the folder.
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+TEST(WriteFileAtomic, NewFilesGetTheUmaskPermissionsReplacedOnesKeepTheirs) {
+    TTempDir dir;
+    mode_t old = ::umask(022);
+    WriteFileAtomic(dir.File("new.txt"), "x");
+    ::umask(old);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+
+    ASSERT_EQ(::chmod(dir.File("new.txt").c_str(), 0640), 0);
+    WriteFileAtomic(dir.File("new.txt"), "y");
+    ASSERT_EQ(::stat(dir.File("new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST(WriteFileAtomic, RelativeTargetInTheCurrentFolder) {
+    TTempDir dir;
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    WriteFileAtomic("plain.txt", "here");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(ReadBytes(dir.File("plain.txt")), "here");
+}
+
+TEST(WriteFileAtomic, AFailedWriteLeavesNoFileAndTheOldTargetUntouched) {
+    TTempDir dir;
+    // The folder does not exist.
+    ExpectFileError([&] { WriteFileAtomic(dir.File("none/out.txt"), "x"); }, dir.File("none/out.txt"),
+                    "File not found");
+    // The target is a folder holding a file: the rename fails after the data was written.
+    std::filesystem::create_directory(dir.Path() / "target");
+    WriteBytes(dir.File("target/inside"), "keep");
+    ExpectFileError([&] { WriteFileAtomic(dir.File("target"), "data"); }, dir.File("target"),
+                    FileErrorMessage(EISDIR));
+    EXPECT_EQ(ReadBytes(dir.File("target/inside")), "keep");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);  // no temporary file left behind
+    ExpectFileError([&] { WriteFileAtomic("", "x"); }, "", "File not found");
+}
+
+TEST(WriteFileAtomic, ExistingTargetUntouchedWhenTheFolderRefusesNewFiles) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    TTempDir dir;
+    std::string target = dir.File("out.txt");
+    WriteBytes(target, "old");
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+    ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_EQ(ReadBytes(target), "old");
+}
+
+TEST(WriteFileAtomic, ReadOnlyTargetIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    TTempDir dir;
+    std::string target = dir.File("out.txt");
+    WriteBytes(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+    ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
+    EXPECT_EQ(ReadBytes(target), "old");
+}
+
+TEST(ProgramPath, IsTheRunningExecutable) {
+    std::string path = ProgramPath("fallback");
+    EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace quarvel
