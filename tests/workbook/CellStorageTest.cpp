@@ -139,7 +139,7 @@ TEST_F(CellStorageTest, UsedArea) {
     EXPECT_EQ(Dimensions(), (std::vector<int32_t>{3, 7, 2, 10}));
     Number(200, 0);
     EXPECT_EQ(Dimensions(), (std::vector<int32_t>{3, 200, 0, 10}));
-    // Beyond the BIFF8 columns the first column starts from MaxCol, as designed.
+    // A cell beyond the BIFF8 columns alone: the first column never starts above MaxCol.
     store.DeleteStoredCell(3, 10);
     store.DeleteStoredCell(7, 2);
     store.DeleteStoredCell(200, 0);

@@ -83,7 +83,7 @@ TEST_F(SheetCellsTest, NewCellsTakeTheColumnFormatElseTheRowFormat) {
     EXPECT_EQ(columnFormat.RefCount(), columnCount);
 }
 
-TEST_F(SheetCellsTest, DateTimeFormatsFollowTheParts) {
+TEST_F(SheetCellsTest, DateTimeFormatsFollowTheWholeAndFractionalParts) {
     struct Case {
         double x;
         std::u16string format;
