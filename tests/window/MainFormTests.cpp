@@ -566,6 +566,24 @@ private slots:
         }
     }
 
+    void batchModeNeverStartsTheToolkit() {
+        // A platform the toolkit cannot load would end any start of it; batch mode does not care.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(WriteFile(dir.filePath("in.htm"), "<p>batch</p>"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(QUARVEL_BINARY), {dir.filePath("in.htm"), dir.filePath("out.txt")});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardError(), QByteArray());
+        QCOMPARE(ReadFile(dir.filePath("out.txt")), QByteArray("batch\r\n"));
+    }
+
 private:
     TMainForm& Form() { return *form_; }
 };
