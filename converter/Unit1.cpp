@@ -175,7 +175,7 @@ void TMainForm::BuildWidgets() {
     // The input panel is a lowered frame behind the cells of its columns.
     constexpr int kFirstRow = 1, kLastRow = 13;
     auto* panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     grid->addWidget(panel, 0, 0, kLastRow + 2, 4);
     grid->setColumnMinimumWidth(0, 4);
     grid->setColumnMinimumWidth(3, 4);

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     quarvel::TMainForm form(settings, "/usr/bin/quarvel", "", quarvel::UsLocaleInfo(), quarvel::TCodePage(),
                             quarvel::DesktopServices());
     form.show();
+    form.findChild<QWidget*>(QStringLiteral("goButton"))->setFocus();
     QApplication::processEvents();
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::cerr << "window_grab: cannot write " << argv[1] << "\n";
