@@ -358,10 +358,13 @@ void TMainForm::ShowSettings() {
     };
     showSeparator(dividerCombo_, settings.FieldDivider, FieldDividerEntries());
     showSeparator(terminatorCombo_, settings.StringTerminator, StringTerminatorEntries());
+    // A colour outside the list draws no borders, like White, and shows as White.
     const auto& colors = StandardColors();
+    int colorIndex = int(colors.size()) - 1;
     for (size_t i = 0; i < colors.size(); ++i) {
-        if (colors[i].Color == settings.BorderColor) colorCombo_->setCurrentIndex(int(i));
+        if (colors[i].Color == settings.BorderColor) colorIndex = int(i);
     }
+    colorCombo_->setCurrentIndex(colorIndex);
     headerEdit_->setText(ToQString(presenter_->Text(settings.HeaderText)));
 }
 

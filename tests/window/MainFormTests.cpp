@@ -339,9 +339,17 @@ private slots:
             QVERIFY2(Echo().endsWith(QStringLiteral("/f %1 /c gray").arg(QLatin1String(c.Code))), qPrintable(Echo()));
         }
         TConversionSettings white;
-        ParseCommandLine({"/c", "orange", "x"}, white);
+        ParseCommandLine({"x", "/c", "orange"}, white);
         Open(white);
         QCOMPARE(Combo("colorCombo")->currentText(), QStringLiteral("White"));
+        TConversionSettings black;
+        ParseCommandLine({"x", "/c", "BLACK"}, black);
+        Open(black);
+        QCOMPARE(Combo("colorCombo")->currentText(), QStringLiteral("Black"));
+        black.BorderColor = 0x123456;  // none of the list: no borders, shown as White
+        Open(black);
+        QCOMPARE(Combo("colorCombo")->currentText(), QStringLiteral("White"));
+        QVERIFY(!Echo().contains(QLatin1String("/c")));
     }
 
     void aCommandLineThatCannotBeReadIsShownAndLeavesTheEchoEmpty() {
