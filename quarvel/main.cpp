@@ -10,6 +10,10 @@
 #include "platform/Errors.h"
 #include "platform/Locale.h"
 
+#ifdef QUARVEL_HAS_WINDOW
+#include "converter/Unit1.h"
+#endif
+
 #ifndef QUARVEL_VERSION
 #define QUARVEL_VERSION "0.0.0"
 #endif
@@ -46,13 +50,21 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 target written, 1 conversion failed, 2 bad command line.\n";
 
-// Where the window takes over when the command line names no source and target. This build has no
-// window: it says so and shows the usage.
-int OpenWindow(const TConversionSettings& /*settings*/, const std::string& parseError) {
+// Where the window takes over when the command line names no source and target. The toolkit is
+// started only here, so batch mode never touches it. A build without the window says so and shows
+// the usage.
+int OpenWindow(int& argc, char** argv, const TConversionSettings& settings, const std::string& parseError) {
+#ifdef QUARVEL_HAS_WINDOW
+    return RunMainWindow(argc, argv, settings, parseError, kUsage);
+#else
+    (void)argc;
+    (void)argv;
+    (void)settings;
     if (!parseError.empty()) std::cerr << "quarvel: " << parseError << "\n";
     std::cerr << kUsage;
     std::cerr << "quarvel: no source and target file given, and this build has no window\n";
     return kExitUsage;
+#endif
 }
 
 void PrintWarnings(const TConversionReport& report, const std::string& target) {
@@ -107,8 +119,8 @@ int main(int argc, char** argv) {
             std::cerr << "quarvel: " << error.what() << "\n";
             return kExitUsage;
         }
-        return OpenWindow(settings, error.what());
+        return OpenWindow(argc, argv, settings, error.what());
     }
-    if (!batch) return OpenWindow(settings, "");
+    if (!batch) return OpenWindow(argc, argv, settings, "");
     return RunBatch(settings);
 }
