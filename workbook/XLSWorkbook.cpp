@@ -227,4 +227,13 @@ int64_t TXLSWorkbook::TruncatedTexts() const {
     return total;
 }
 
+// The BIFF8 writer is not part of this build yet: a write is refused rather than pretended.
+void TXLSWorkbook::Write() {
+    throw Error("Workbook output is not available in this build; name a .txt or .csv target");
+}
+
+void TXLSWorkbook::WriteToStream(std::vector<uint8_t>* /*stream*/) {
+    throw Error("Workbook output is not available in this build; name a .txt or .csv target");
+}
+
 }  // namespace quarvel

@@ -228,6 +228,18 @@ public:
     // Text cells of all sheets whose text was cut to the longest a cell holds.
     int64_t TruncatedTexts() const;
 
+    // Writes the workbook to Filename: a compound file written to a temporary file next to the
+    // target and renamed over it only when complete. Raises on any failure, leaving no partial file.
+    void Write();
+    // The same workbook into a caller's buffer instead of a file (replaced only on success).
+    void WriteToStream(std::vector<uint8_t>* stream);
+    // Cells the last write left out because they lie beyond the sheet's limits (BIFF8: rows above
+    // 65535, columns above 255): the number of distinct rows beyond the last row that hold cells,
+    // and of distinct columns beyond the last column that hold cells.
+    int64_t RowsCut() const { return rowsCut_; }
+    int64_t ColsCut() const { return colsCut_; }
+    void SetCutCounts(int64_t rows, int64_t cols) { rowsCut_ = rows; colsCut_ = cols; }
+
 private:
     TLocaleInfo locale_;
     WideString filename_;
@@ -243,6 +255,7 @@ private:
     TProgressEvent onProgress_;
     TProcessMessagesEvent onProcessMessages_;
     int64_t progressTotal_ = 0, progressCount_ = 0;
+    int64_t rowsCut_ = 0, colsCut_ = 0;
 
     // Destroyed in reverse order: the sheets and the cells (which give back their formats)
     // before the string table, the formats and the fonts.
