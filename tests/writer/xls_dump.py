@@ -9,8 +9,9 @@
 
 Cells are listed when they are not empty (blank cells with formatting are listed as blank); edges
 are top, left, right and bottom as <line style>/<colour index>, given only when any has a line.
-Rows are listed when they have an outline level or are hidden. Exits with status 1 and the error
-when xlrd refuses the file.
+Rows are listed when they have an outline level or are hidden. With --short, texts longer than 40
+characters are shown as their length and first 20 characters. Exits with status 1 and the error when
+xlrd refuses the file.
 """
 import sys
 
@@ -20,13 +21,22 @@ KINDS = {xlrd.XL_CELL_NUMBER: 'number', xlrd.XL_CELL_TEXT: 'text', xlrd.XL_CELL_
          xlrd.XL_CELL_BOOLEAN: 'boolean', xlrd.XL_CELL_ERROR: 'error', xlrd.XL_CELL_DATE: 'date'}
 
 
+SHORT = False
+
+
+def shown(value):
+    if SHORT and isinstance(value, str) and len(value) > 40:
+        return '<%d characters %r...>' % (len(value), value[:20])
+    return repr(value)
+
+
 def cell_line(book, sheet, r, c):
     cell = sheet.cell(r, c)
     xf = book.xf_list[sheet.cell_xf_index(r, c)]
     fmt = book.format_map[xf.format_key].format_str
     al = xf.alignment
-    line = '%d,%d %s %r fmt=%r wrap=%d v=%d h=%d' % (
-        r, c, KINDS.get(cell.ctype, cell.ctype), cell.value, fmt, al.text_wrapped, al.vert_align, al.hor_align)
+    line = '%d,%d %s %s fmt=%r wrap=%d v=%d h=%d' % (
+        r, c, KINDS.get(cell.ctype, cell.ctype), shown(cell.value), fmt, al.text_wrapped, al.vert_align, al.hor_align)
     b = xf.border
     edges = [(b.top_line_style, b.top_colour_index), (b.left_line_style, b.left_colour_index),
              (b.right_line_style, b.right_colour_index), (b.bottom_line_style, b.bottom_colour_index)]
@@ -61,4 +71,8 @@ def main(path):
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv[1]))
+    args = sys.argv[1:]
+    if args and args[0] == '--short':
+        SHORT = True
+        args = args[1:]
+    sys.exit(main(args[0]))
