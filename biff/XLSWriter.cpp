@@ -371,7 +371,7 @@ void TXLSWriter::WriteSheet(int32_t index) {
     // The sheet's BOUNDSHEET learns where its BOF begins.
     const int32_t bof = stream_->Pos();
     for (const TBoundsheetData& entry : boundsheets_) {
-        if (entry.SheetIndex != index) continue;
+        if (entry.SheetIndex != index || entry.BodyPos < 0) continue;
         stream_->Seek(entry.BodyPos, TXLSStream::soFromBeginning);
         stream_->WriteDWord(static_cast<uint32_t>(bof));
         stream_->Seek(0, TXLSStream::soFromEnd);
