@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "biff/XLSWriter.h"
 #include "workbook/XLSUtils.h"
 
 namespace quarvel {
@@ -227,13 +228,18 @@ int64_t TXLSWorkbook::TruncatedTexts() const {
     return total;
 }
 
-// The BIFF8 writer is not part of this build yet: a write is refused rather than pretended.
-void TXLSWorkbook::Write() {
-    throw Error("Workbook output is not available in this build; name a .txt or .csv target");
-}
+void TXLSWorkbook::Write() { WriteToStream(nullptr); }
 
-void TXLSWorkbook::WriteToStream(std::vector<uint8_t>* /*stream*/) {
-    throw Error("Workbook output is not available in this build; name a .txt or .csv target");
+void TXLSWorkbook::WriteToStream(std::vector<uint8_t>* stream) {
+    PrepareWrite();
+    // The counts describe the last write that succeeded; a failed write leaves none.
+    SetCutCounts(0, 0);
+    {
+        TXLSWriter writer(*this);
+        writer.WriteWorkbook(stream);
+        SetCutCounts(writer.RowsCut(), writer.ColsCut());
+    }
+    if (onProgress_) onProgress_(*this, 100);
 }
 
 }  // namespace quarvel

@@ -1,0 +1,170 @@
+// The BIFF8 writer: turns the workbook model into the bytes of the "Workbook" stream.
+//
+// WriteWorkbook writes the workbook globals substream and then one worksheet substream per sheet.
+// Neither is written from a fixed list in code: the writer walks the record lists of the workbook
+// and of each sheet, writes every stored record unchanged, and at the internal records (and a few
+// real ids) writes the records it builds from the model: fonts, number formats, cell formats,
+// sheet entries, the string table, column and row records, cell records, pane, selection, merged
+// areas and protection.
+//
+// The output is written whole or not at all: on any failure the stream is abandoned (no file
+// appears, an existing target stays untouched, the caller's buffer keeps its contents) and the
+// error propagates.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "workbook/BIFFRecs.h"
+#include "workbook/SheetData.h"
+
+namespace quarvel {
+
+class TXLSStream;
+class TXLSWorkbook;
+
+// Record ids the writer builds, beyond those of the default lists.
+enum TWriterRecordId : uint16_t {
+    ridVERTICALPAGEBREAKS = 0x001A,
+    ridHORIZONTALPAGEBREAKS = 0x001B,
+    ridLEFTMARGIN = 0x0026,
+    ridRIGHTMARGIN = 0x0027,
+    ridTOPMARGIN = 0x0028,
+    ridBOTTOMMARGIN = 0x0029,
+    ridFONT = 0x0031,
+    ridPANE = 0x0041,
+    ridFILESHARING = 0x005B,
+    ridBOUNDSHEET = 0x0085,
+    ridPALETTE = 0x0092,
+    ridSCL = 0x00A0,
+    ridMULRK = 0x00BD,
+    ridMULBLANK = 0x00BE,
+    ridXF = 0x00E0,
+    ridMERGEDCELLS = 0x00E5,
+    ridLABELSST = 0x00FD,
+    ridBLANK = 0x0201,
+    ridNUMBER = 0x0203,
+    ridROW = 0x0208,
+    ridRK = 0x027E,
+    ridSTYLE = 0x0293,
+    ridFORMAT = 0x041E,
+    ridSHEETPROTECTION = 0x0867,
+};
+
+// One BOUNDSHEET record, in file order.
+struct TBoundsheetData {
+    // 0 worksheet, 1 chart sheet, 2 VB module, 3 macro sheet.
+    uint8_t Kind = 0;
+    // Position of the sheet in the workbook's collection.
+    int32_t SheetIndex = 0;
+    WideString Name;
+    THiddenState Hidden = hsVisible;
+    // Stream position of the record body, whose first 4 bytes (the offset of the sheet's BOF) are
+    // patched when the sheet is written; -1 until the record is written.
+    int32_t BodyPos = -1;
+};
+using TBoundsheetList = std::vector<TBoundsheetData>;
+
+// The RK form of a number, if it has one: the double's high 32 bits when its low 34 bits are 0, or
+// the value as a 30-bit integer; tried as it is, then multiplied by 100 (which adds 1 to the RK
+// value). A form multiplied by 100 is used only when the reader's division by 100 gives back
+// exactly the same number, so an overflowing product (1e308 x 100) or a product rounded to a whole
+// number never stands for a neighbouring value.
+std::optional<uint32_t> RKValue(double value);
+
+class TXLSWriter {
+public:
+    // Longest sheet name BOUNDSHEET can hold (its character count is 8-bit).
+    static constexpr size_t MaxSheetNameLength = 255;
+
+    explicit TXLSWriter(TXLSWorkbook& workbook);
+    ~TXLSWriter();
+    TXLSWriter(const TXLSWriter&) = delete;
+    TXLSWriter& operator=(const TXLSWriter&) = delete;
+
+    // Writes the whole workbook: to the workbook's Filename when stream is null (a temporary file
+    // renamed over the target once complete), else into *stream, whose contents are replaced by
+    // the finished compound file. Only Excel 97 (BIFF8) workbooks without a password can be
+    // written; anything else is refused before any output is opened.
+    void WriteWorkbook(std::vector<uint8_t>* stream);
+    // The same walk, with only the bytes of the "Workbook" stream, without any container, going
+    // into out (for byte-exact checks of the substreams).
+    void WriteWorkbookRaw(std::vector<uint8_t>& out);
+
+    TXLSStream& Stream() { return *stream_; }
+    // The BOUNDSHEET entries of the write in progress (emptied when a write ends).
+    const TBoundsheetList& Boundsheets() const { return boundsheets_; }
+    // Index of the sheet being written, -1 outside the sheet substreams.
+    int32_t CurrentSheet() const { return currentSheet_; }
+
+    // Cells the last write left out because they lie beyond the BIFF8 sheet (rows above 65535,
+    // columns above 255), summed over the sheets: the number of distinct rows above 65535 that hold
+    // cells and the number of distinct columns above 255 that hold cells.
+    int64_t RowsCut() const { return rowsCut_; }
+    int64_t ColsCut() const { return colsCut_; }
+
+private:
+    struct TRKRun;
+
+    void CheckWritable() const;
+    void PrepareBoundsheets();
+    void WriteOpenStream();
+
+    // Globals substream.
+    void WriteGlobals();
+    void WriteGlobalsEntry(const TRecordStorageGlobals& records, int32_t index);
+    void WriteTabId();
+    void WriteFormats();
+    void WriteFonts();
+    void WriteNumberFormats();
+    void WriteCellFormats();
+    void WriteStyles();
+    void WritePalette();
+    void WriteBoundsheets();
+
+    // Worksheet substreams.
+    void WriteSheet(int32_t index);
+    void WriteSheetEntry(TSheet& sheet, int32_t index);
+    void WriteDimensions(const TSheet& sheet);
+    void WriteWindow2(TSheet& sheet, int32_t index);
+    void WritePagebreaks(const TSheet& sheet);
+    void WriteHeaderFooter(const TSheet& sheet);
+    void WriteTextRecord(uint16_t id, const WideString& text);
+    void WriteMargins(const TSheet& sheet);
+    void WriteRows(const TSheet& sheet);
+    void WriteCells(TSheet& sheet);
+    void WriteCell(TCell& cell, TCellStorage& cells);
+    void WriteBlankRun(TCell& first, TCellStorage& cells);
+    void AppendNumber(const TCell& cell, double value);
+    void FlushRK();
+    void CountCut(const TCell& cell);
+    void WriteObjects(TSheet& sheet);
+    void WritePane(const TSheet& sheet);
+    void WriteSingleSelection(uint8_t pane, uint16_t row, uint16_t col);
+    void WriteSelection(const TSheet& sheet);
+    void WriteMergedCells(const TSheet& sheet);
+    void WriteSheetProtection(const TSheet& sheet);
+
+    // The record buffer, checked to hold `size` bytes: a record that would exceed the largest body
+    // is refused rather than written with a wrapped length.
+    uint8_t* Body(uint16_t id, size_t size);
+    void WriteBody(uint16_t id, size_t size);
+
+    TXLSWorkbook& workbook_;
+    int32_t maxRecordSize_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    std::unique_ptr<TXLSStream> stream_;
+    TBoundsheetList boundsheets_;
+    int32_t currentSheet_ = -1;
+
+    std::unique_ptr<TRKRun> rk_;
+    int64_t cellsVisited_ = 0;
+    int32_t progressCells_ = 0;
+    int64_t rowsCut_ = 0, colsCut_ = 0;
+    int64_t lastCutRow_ = -1;
+    std::vector<bool> cutCols_;  // columns above 255 already counted in the current sheet
+};
+
+}  // namespace quarvel
