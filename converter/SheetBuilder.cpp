@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "converter/Fields.h"
@@ -47,7 +48,7 @@ int32_t ClampToInt32(int64_t value) {
 
 class TSheetFiller {
 public:
-    TSheetFiller(TConverter& converter, TSheet& sheet)
+    TSheetFiller(TConverter& converter, TSheet& sheet, bool reuseFormats)
         : converter_(converter),
           sheet_(sheet),
           settings_(converter.Settings),
@@ -57,7 +58,8 @@ public:
           colour_(ColorToExcelColor(settings_.BorderColor)),
           // A colour outside the palette's standard sixteen converts to white, which draws no
           // borders, just as white itself does.
-          borders_(colour_ != xcWhite) {}
+          borders_(colour_ != xcWhite),
+          reuseFormats_(reuseFormats) {}
 
     TConversionReport Fill() {
         sheet_.SetName(kBuilderSheetName);
@@ -72,11 +74,15 @@ public:
 private:
     // One row per line, one cell per field; empty lines stay empty rows.
     void FillCells() {
-        std::vector<WideString>& fields = converter_.Fields;
+        // The fields are cut as views into the line (the same cuts SplitFields makes); Fields gets
+        // the last line's fields at the end, as if every line had been split into it.
+        std::vector<std::u16string_view>& fields = views_;
+        const WideString* lastLine = nullptr;
         for (size_t i = 0; i < converter_.Lines.size(); ++i) {
             const WideString& line = converter_.Lines[i];
             if (line.empty()) continue;
-            converter_.SplitFields(line, divider_);
+            lastLine = &line;
+            CutFields(line, fields);
             if (fields.size() > widths_.size()) widths_.resize(fields.size(), 0);
             allFields_ = std::max(allFields_, fields.size());
             // The store's address space ends at row 1,048,575: lines after it are left out here
@@ -90,7 +96,7 @@ private:
             const bool bordered = borders_ && LineBordered(converter_, static_cast<int64_t>(i));
             const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
             for (size_t j = 0; j < fields.size(); ++j) {
-                const WideString& field = fields[j];
+                const std::u16string_view field = fields[j];
                 // The column's running width: the longest value so far, at most the wrap width.
                 const auto length = static_cast<int64_t>(field.size());
                 if (length > widths_[j]) widths_[j] = length > wrap_ ? wrap_ : ClampToInt32(length);
@@ -98,32 +104,90 @@ private:
                 WriteCell(static_cast<int32_t>(j), row, field, bordered);
             }
         }
+        if (lastLine) converter_.SplitFields(*lastLine, divider_);
     }
 
-    void WriteCell(int32_t col, int32_t row, const WideString& field, bool bordered) {
+    // The fields of a line, as SplitFields cuts them: at every divider, the text after the last one
+    // being the last field.
+    void CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields) const {
+        fields.clear();
+        size_t start = 0;
+        for (;;) {
+            const size_t end = line.find(divider_, start);
+            if (end == std::u16string_view::npos) {
+                fields.push_back(line.substr(start));
+                return;
+            }
+            fields.push_back(line.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+
+    void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered) {
         TCell* cell = nullptr;
-        switch (ClassifyField(field, locale_, value_)) {
+        const TFieldKind kind = ClassifyField(field, locale_, value_);
+        switch (kind) {
             case fkNumber:
                 sheet_.SetAsFloat(col, row, value_.Number);
-                cell = sheet_.Cell(col, row);
-                cell->SetNumberFormat(value_.FormatCode);
                 break;
             case fkDateTime:
-                // The locale's format that SetAsDateTime gives is replaced by the mirrored one.
+                // Gives the locale's format, which the mirrored one replaces below.
                 sheet_.SetAsDateTime(col, row, value_.DateTime);
-                cell = sheet_.Cell(col, row);
-                cell->SetNumberFormat(value_.FormatCode);
                 break;
             default:
-                sheet_.SetAsWideString(col, row, field);
-                cell = sheet_.Cell(col, row);
+                text_.assign(field);
+                sheet_.SetAsWideString(col, row, text_);
                 break;
         }
-        if (bordered) SetThinBorders(*cell, colour_);
+        cell = sheet_.Cell(col, row);
         // Once a column has held a value as long as the wrap width, this cell and every later
         // cell of the column wrap; the cells above do not.
-        if (widths_[static_cast<size_t>(col)] >= wrap_) cell->SetFormatOptions(foWrapText);
+        const bool wrap = widths_[static_cast<size_t>(col)] >= wrap_;
+        TFormatChain* chain = nullptr;
+        if (reuseFormats_) {
+            chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
+            if (chain->Final) {
+                const int position = cell->Formats().Find(*chain->Final);
+                if (position >= 0) {
+                    cell->SetFormatIndex(static_cast<uint16_t>(position));
+                    return;
+                }
+            }
+        }
+        if (kind != fkText) cell->SetNumberFormat(value_.FormatCode);
+        if (bordered) SetThinBorders(*cell, colour_);
+        if (wrap) cell->SetFormatOptions(foWrapText);
         cell->SetVertAlignment(vaCentered);
+        if (chain) chain->Final = std::make_unique<TCellFormat>(nullptr, cell->Format());
+    }
+
+    // The setters above take a cell from the format it starts on to one that depends only on that
+    // format (less its number format, when one is set), the number format, the borders and the
+    // wrap. Run once for each such start, they leave every format and number format of the list
+    // where a later cell of the same start would leave them; that cell only has to move to the
+    // format the first one ended on. (A date's own first format, and the number format id it
+    // takes, come and go as before: SetAsDateTime still runs for every date.)
+    struct TFormatChain {
+        TCellFormat::TBody Start;
+        bool Bordered;
+        bool Wrap;
+        std::unique_ptr<TCellFormat> Final;  // a copy outside the list, holding no references
+    };
+
+    TFormatChain& FindChain(const TCell& cell, const WideString* numberFormat, bool bordered, bool wrap) {
+        TCellFormat::TBody start = cell.Format().Body();
+        std::vector<TFormatChain>* chains = &textChains_;
+        if (numberFormat) {
+            start[2] = start[3] = 0;  // replaced by the number format set
+            auto found = numberChains_.find(*numberFormat);
+            if (found == numberChains_.end()) found = numberChains_.emplace(*numberFormat, std::vector<TFormatChain>()).first;
+            chains = &found->second;
+        }
+        for (TFormatChain& chain : *chains) {
+            if (chain.Start == start && chain.Bordered == bordered && chain.Wrap == wrap) return chain;
+        }
+        chains->push_back({start, bordered, wrap, nullptr});
+        return chains->back();
     }
 
     void SetColumnWidths() {
@@ -218,8 +282,13 @@ private:
     const int32_t wrap_;
     const TExcelColor colour_;
     const bool borders_;
+    const bool reuseFormats_;
     std::vector<int32_t> widths_;
+    std::vector<std::u16string_view> views_;
+    WideString text_;
     TFieldValue value_;
+    std::vector<TFormatChain> textChains_;
+    std::unordered_map<WideString, std::vector<TFormatChain>> numberChains_;
     size_t allFields_ = 0;     // most fields of any line
     size_t storedFields_ = 0;  // most fields of a line within the store's rows
     int64_t rowsUnstored_ = 0;
@@ -246,9 +315,9 @@ int AddCounts(int builder, int64_t writer) {
 
 }  // namespace
 
-TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook) {
+TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook, bool reuseFormats) {
     CheckWorkbookSettings(converter.Settings);
-    return TSheetFiller(converter, workbook.Sheets()[0]).Fill();
+    return TSheetFiller(converter, workbook.Sheets()[0], reuseFormats).Fill();
 }
 
 TConversionReport BuildWorkbook(TConverter& converter, const std::string& targetFile) {

@@ -26,6 +26,10 @@ TConversionReport BuildWorkbook(TConverter& converter, const std::string& target
 // The report holds what the sheet's cell store could not take at all (lines from row 1,048,576 on,
 // fields from column 16,384 on) and the texts cut; rows and columns that the store holds but a
 // BIFF8 sheet does not are left out and counted by the writer.
-TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook);
+//
+// reuseFormats: cells that start alike and get the same number format, borders and wrap move
+// straight to the format the first of them ended on, which leaves the workbook exactly as running
+// every format setter on every cell does (false), only faster.
+TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook, bool reuseFormats = true);
 
 }  // namespace quarvel

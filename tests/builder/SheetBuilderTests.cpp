@@ -2,6 +2,7 @@
 // merged areas, the row outline and the errors that stop a conversion.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -467,6 +468,101 @@ TEST_F(SheetBuilderTest, AFlattenedReportBecomesASheet) {
     EXPECT_EQ(OutlineLevel(4), 1);
     EXPECT_EQ(OutlineLevel(5), 2);
     EXPECT_EQ(OutlineLevel(6), 0);
+}
+
+// Everything of a filled workbook that decides the bytes of its formats: the cell formats in list
+// order with their holders, the number formats with their ids and holders (of a built-in one only
+// whether anything used it, which is all the file shows), and every cell's format position.
+std::vector<std::string> FormatState(TXLSWorkbook& workbook) {
+    std::vector<std::string> state;
+    TCellFormats& formats = workbook.Formats();
+    for (int i = 0; i < formats.Count(); ++i) {
+        const TCellFormat& format = formats.Items(i);
+        std::string body = "xf " + std::to_string(i) + " refs " + std::to_string(format.RefCount()) + ":";
+        for (uint8_t byte : format.Body()) body += " " + std::to_string(byte);
+        state.push_back(body);
+    }
+    const TNumberFormats& numbers = formats.NumberFormats();
+    for (int i = 0; i < numbers.Count(); ++i) {
+        const TNumberFormat& number = numbers.Items(i);
+        const bool builtIn = number.FormatId() < TNumberFormats::FirstCustomId;
+        const std::string refs = builtIn ? (number.RefCount() < 0 ? "unused" : "used") : std::to_string(number.RefCount());
+        state.push_back("format " + std::to_string(number.FormatId()) + " refs " + refs + " " +
+                        Utf16ToUtf8(number.FormatString()));
+    }
+    state.push_back("last id " + std::to_string(numbers.LastFormatId()));
+    TCellValues& cells = workbook.Sheets()[0].Cells();
+    cells.BeginIterate();
+    while (TCell* cell = cells.NextCell()) {
+        state.push_back("cell " + std::to_string(cell->Col()) + ":" + std::to_string(cell->Row()) + " xf " +
+                        std::to_string(cell->FormatIndex()));
+    }
+    return state;
+}
+
+TEST(SheetBuilderFormats, ReusingFormatsLeavesTheWorkbookAsEverySetterDoes) {
+    // Lines of every kind of cell, bordered and not, wrapping and not, with merged areas whose
+    // blank cells take formats of their own, and enough dates to spend the 16-bit number format
+    // ids so that ids are handed out from the lowest free one.
+    std::vector<WideString> mixed;
+    for (int i = 0; i < 70000; ++i) {
+        switch (i % 5) {
+            case 0: mixed.push_back(u"5/12/2009;" + Utf8ToUtf16(std::to_string(i)) + u";text;1,234.5;1/2/99"); break;
+            case 1: mixed.push_back(u"11/3/15 10:30;0.5;" + WideString(40, u'w') + u";12:30 AM"); break;
+            case 2: mixed.push_back(u"10:30;-3;7/4/2020;;" + WideString(i % 40, u'x')); break;
+            case 3: mixed.push_back(u"x;12/05/2009;1e5;" + Utf8ToUtf16(std::to_string(i % 97)) + u".25"); break;
+            default: mixed.push_back(u""); break;
+        }
+    }
+    struct Input {
+        const char* name;
+        std::function<void(TConverter&)> prepare;
+    };
+    const Input inputs[] = {
+        {"mixed lines",
+         [&](TConverter& c) {
+             c.Settings.FieldDivider = u";";
+             c.Lines = mixed;
+             c.LineColors.assign(mixed.size() / 2, xcBlack);
+             for (size_t i = 0; i < c.LineColors.size(); i += 3) c.LineColors[i] = xcWhite;
+             c.SpanList = {{1, 1, -1, 1}, {2, 3, 3, 5}, {1, 9, 0, 9}};
+         }},
+        {"example report",
+         [](TConverter& c) {
+             c.Settings.HeaderText = "ACME";
+             c.Settings.GroupLevels = "3";
+             c.Settings.StartDataRow = "10";
+             c.FlattenHtml(test::ReadBytes(std::string(QUARVEL_SOURCE_DIR) + "/examples/report.htm"));
+         }},
+        {"wikipedia page",
+         [](TConverter& c) {
+             c.Settings.WrapWidth = "20";
+             c.FlattenHtml(test::ReadBytes((test::CorpusDir() / "wikipedia_ebola_epidemic.html").string()));
+         }},
+    };
+    for (const Input& input : inputs) {
+        SCOPED_TRACE(input.name);
+        std::vector<std::string> states[2];
+        for (bool reuse : {false, true}) {
+            TConverter converter;
+            input.prepare(converter);
+            TXLSWorkbook workbook(UsLocaleInfo());
+            workbook.ApplyStoredValues();
+            FillWorkbook(converter, workbook, reuse);
+            states[reuse] = FormatState(workbook);
+            if (std::string(input.name) == "mixed lines") {
+                EXPECT_EQ(workbook.Formats().NumberFormats().LastFormatId(), TNumberFormats::MaxFormatId);
+            }
+        }
+        ASSERT_EQ(states[0].size(), states[1].size());
+        size_t differences = 0;
+        for (size_t i = 0; i < states[0].size() && differences < 5; ++i) {
+            if (states[0][i] != states[1][i]) {
+                ++differences;
+                ADD_FAILURE() << "every setter: " << states[0][i] << "\nreused:       " << states[1][i];
+            }
+        }
+    }
 }
 
 }  // namespace
