@@ -16,8 +16,16 @@ bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 // Parses the cleaned text of a number candidate: optional sign, digits with at most one decimal
 // separator, optional exponent. A value beyond the double range is no number.
 bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result) {
-    std::string ascii;
-    ascii.reserve(text.size());
+    // Candidates have at most 19 characters, so the digits fit a small buffer of the stack.
+    struct TAscii {
+        char data[64];
+        size_t length = 0;
+        void push_back(char c) {
+            if (length < sizeof data) data[length] = c;
+            ++length;
+        }
+        size_t size() const { return length; }
+    } ascii;
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
@@ -67,8 +75,9 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     if (i != text.size()) return false;
 
     double value = 0;
-    auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-    if (end != ascii.data() + ascii.size()) return false;
+    if (ascii.size() > sizeof ascii.data) return false;  // not reached: fields of 20 or more are text
+    auto [end, error] = std::from_chars(ascii.data, ascii.data + ascii.size(), value);
+    if (end != ascii.data + ascii.size()) return false;
     if (error == std::errc::result_out_of_range) {
         // Out of range either way: too large is no number, too small is zero.
         long magnitude = intDigits > 0 ? intDigits - 1 : -(fracZeros + 1);
@@ -82,45 +91,52 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     return true;
 }
 
-// The number format code that mirrors how the field shows its digits.
-WideString NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale) {
-    WideString code;
+// The number format code that mirrors how the field shows its digits, into `code`.
+void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
+    // Built backwards from the field's last character; fields have at most 19 characters.
+    char16_t built[32];
+    size_t start = sizeof built / sizeof built[0];
     bool decimalSeen = false, groupingSeen = false;
-    for (size_t i = field.size(); i-- > 0;) {
+    for (size_t i = field.size(); i-- > 0 && start > 0;) {
         char16_t c = field[i];
         if (c == u'.' || c == locale.DecimalSeparator) {
-            code.insert(code.begin(), u'.');
+            built[--start] = u'.';
             decimalSeen = true;
         } else if (IsDigit(c)) {
-            code.insert(code.begin(), u'#');
+            built[--start] = u'#';
         } else if (c == u' ' || c == locale.ThousandSeparator) {
-            code.insert(code.begin(), locale.ThousandSeparator);
+            built[--start] = locale.ThousandSeparator;
             groupingSeen = true;
         }
     }
+    char16_t* first = built + start;
+    const size_t length = sizeof built / sizeof built[0] - start;
     if (decimalSeen) {
         bool pointMet = false;
-        for (size_t i = code.size(); i-- > 0;) {
-            if (code[i] == u'.') {
+        for (size_t i = length; i-- > 0;) {
+            if (first[i] == u'.') {
                 pointMet = true;
-            } else if (code[i] == u'#') {
-                code[i] = u'0';
+            } else if (first[i] == u'#') {
+                first[i] = u'0';
                 if (pointMet) break;
             }
         }
     }
+    code.assign(first, length);
     if (groupingSeen) {
         size_t last = code.find_last_of(std::u16string_view(&locale.ThousandSeparator, 1));
         size_t blank = code.find_last_of(u' ');
         if (blank != WideString::npos && (last == WideString::npos || blank > last)) last = blank;
-        if (last != WideString::npos) code = u"#" + code.substr(last);
+        if (last != WideString::npos) {
+            code.erase(0, last);
+            code.insert(code.begin(), u'#');
+        }
     }
-    if (!decimalSeen && !groupingSeen) code = u"0";
-    return code;
+    if (!decimalSeen && !groupingSeen) code.assign(u"0");
 }
 
-// The number format code that mirrors how the field writes its date and time.
-WideString DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale) {
+// The number format code that mirrors how the field writes its date and time, into `code`.
+void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
     size_t split = field.find_last_of(u" \u00A0");
     std::u16string_view datePart = split == std::u16string_view::npos ? field : field.substr(0, split);
     std::u16string_view timePart =
@@ -128,7 +144,7 @@ WideString DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& 
 
     auto letter = [](const WideString& order, size_t k) { return k < order.size() ? order[k] : u' '; };
 
-    WideString code;
+    code.clear();
     size_t pieces[3] = {0, 0, 0};
     char16_t separator = 0;
     size_t piece = 0;
@@ -165,7 +181,6 @@ WideString DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& 
             if (k < 2 && timeSeparator) code.push_back(timeSeparator);
         }
     }
-    return code;
 }
 
 // A cursor over the text of a date-time.
@@ -412,7 +427,7 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
     auto asDateTime = [&]() {
         if (!TryParseDateTime(field, locale, value.DateTime)) return false;
         value.Kind = fkDateTime;
-        value.FormatCode = DateTimeFormatCode(field, locale);
+        DateTimeFormatCode(field, locale, value.FormatCode);
         return true;
     };
 
@@ -423,20 +438,21 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
     bool dateFirst = locale.ThousandSeparator == locale.DateSeparator && dateSeparators >= 2;
     if (dateFirst && asDateTime()) return fkDateTime;
 
+    // Fields have at most 19 characters here, and so has the cleaned text.
     bool candidate = true;
-    WideString cleaned;
-    cleaned.reserve(field.size());
+    char16_t cleaned[20];
+    size_t cleanedLength = 0;
     for (char16_t c : field) {
         if (c >= u'A' && c != u'E' && c != u'e') {
             candidate = false;
             break;
         }
         if (c == u' ' || c == locale.ThousandSeparator) continue;
-        cleaned.push_back(c == u'.' ? locale.DecimalSeparator : c);
+        cleaned[cleanedLength++] = c == u'.' ? locale.DecimalSeparator : c;
     }
-    if (candidate && ParseCleanNumber(cleaned, locale.DecimalSeparator, value.Number)) {
+    if (candidate && ParseCleanNumber(std::u16string_view(cleaned, cleanedLength), locale.DecimalSeparator, value.Number)) {
         value.Kind = fkNumber;
-        value.FormatCode = NumberFormatCode(field, locale);
+        NumberFormatCode(field, locale, value.FormatCode);
         return fkNumber;
     }
     value.Number = 0;

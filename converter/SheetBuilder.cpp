@@ -1,13 +1,336 @@
 #include "converter/SheetBuilder.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "converter/Fields.h"
+#include "converter/Settings.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Locale.h"
+#include "platform/Text.h"
+#include "workbook/CellAreas.h"
+#include "workbook/CellStorage.h"
+#include "workbook/XLSUtils.h"
+#include "workbook/XLSWorkbook.h"
 
 namespace quarvel {
 
-TConversionReport BuildWorkbook(TConverter& converter, const std::string& /*targetFile*/) {
+namespace {
+
+// Thin borders in one colour on the four edges of a cell or of a range, in the order the builder
+// has always set them: the four styles, then the four colours.
+template <class Target>
+void SetThinBorders(Target& target, TExcelColor colour) {
+    target.SetBorderTopStyle(cbsThin);
+    target.SetBorderLeftStyle(cbsThin);
+    target.SetBorderRightStyle(cbsThin);
+    target.SetBorderBottomStyle(cbsThin);
+    target.SetBorderTopColor(colour);
+    target.SetBorderLeftColor(colour);
+    target.SetBorderRightColor(colour);
+    target.SetBorderBottomColor(colour);
+}
+
+// A line is bordered unless LineColors marks it white; a line beyond the list is bordered.
+bool LineBordered(const TConverter& converter, int64_t line) {
+    return line < 0 || line >= static_cast<int64_t>(converter.LineColors.size()) ||
+           converter.LineColors[static_cast<size_t>(line)] != xcWhite;
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+class TSheetFiller {
+public:
+    TSheetFiller(TConverter& converter, TSheet& sheet, bool reuseFormats)
+        : converter_(converter),
+          sheet_(sheet),
+          settings_(converter.Settings),
+          locale_(LocaleSettings(converter.Locale, CurrentYear())),
+          divider_(static_cast<char16_t>(StrToInt(SeparatorCode(settings_.FieldDivider)))),
+          wrap_(StrToInt(settings_.WrapWidth)),
+          colour_(ColorToExcelColor(settings_.BorderColor)),
+          // A colour outside the palette's standard sixteen converts to white, which draws no
+          // borders, just as white itself does.
+          borders_(colour_ != xcWhite),
+          reuseFormats_(reuseFormats) {}
+
+    TConversionReport Fill() {
+        sheet_.SetName(kBuilderSheetName);
+        FillCells();
+        SetColumnWidths();
+        MergeSpans();
+        GroupRows();
+        sheet_.SetWorkspaceOptions(woShowAutoBreaks | woColSumsRight | woOutlineSymbols);
+        return LeftOut();
+    }
+
+private:
+    // One row per line, one cell per field; empty lines stay empty rows.
+    void FillCells() {
+        // The fields are cut as views into the line (the same cuts SplitFields makes); Fields gets
+        // the last line's fields at the end, as if every line had been split into it.
+        std::vector<std::u16string_view>& fields = views_;
+        const WideString* lastLine = nullptr;
+        for (size_t i = 0; i < converter_.Lines.size(); ++i) {
+            const WideString& line = converter_.Lines[i];
+            if (line.empty()) continue;
+            lastLine = &line;
+            CutFields(line, fields);
+            if (fields.size() > widths_.size()) widths_.resize(fields.size(), 0);
+            allFields_ = std::max(allFields_, fields.size());
+            // The store's address space ends at row 1,048,575: lines after it are left out here
+            // (and counted), as the writer leaves out the rows beyond the BIFF8 sheet.
+            const bool storable = i < static_cast<size_t>(TCellStorage::RowCount);
+            if (!storable) {
+                ++rowsUnstored_;
+            } else {
+                storedFields_ = std::max(storedFields_, fields.size());
+            }
+            const bool bordered = borders_ && LineBordered(converter_, static_cast<int64_t>(i));
+            const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
+            for (size_t j = 0; j < fields.size(); ++j) {
+                const std::u16string_view field = fields[j];
+                // The column's running width: the longest value so far, at most the wrap width.
+                const auto length = static_cast<int64_t>(field.size());
+                if (length > widths_[j]) widths_[j] = length > wrap_ ? wrap_ : ClampToInt32(length);
+                if (!storable || j >= static_cast<size_t>(TCellStorage::ColumnCount)) continue;
+                WriteCell(static_cast<int32_t>(j), row, field, bordered);
+            }
+        }
+        if (lastLine) converter_.SplitFields(*lastLine, divider_);
+    }
+
+    // The fields of a line, as SplitFields cuts them: at every divider, the text after the last one
+    // being the last field.
+    void CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields) const {
+        fields.clear();
+        size_t start = 0;
+        for (;;) {
+            const size_t end = line.find(divider_, start);
+            if (end == std::u16string_view::npos) {
+                fields.push_back(line.substr(start));
+                return;
+            }
+            fields.push_back(line.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+
+    void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered) {
+        TCell* cell = nullptr;
+        const TFieldKind kind = ClassifyField(field, locale_, value_);
+        switch (kind) {
+            case fkNumber:
+                sheet_.SetAsFloat(col, row, value_.Number);
+                break;
+            case fkDateTime:
+                // Gives the locale's format, which the mirrored one replaces below.
+                sheet_.SetAsDateTime(col, row, value_.DateTime);
+                break;
+            default:
+                text_.assign(field);
+                sheet_.SetAsWideString(col, row, text_);
+                break;
+        }
+        cell = sheet_.Cell(col, row);
+        // Once a column has held a value as long as the wrap width, this cell and every later
+        // cell of the column wrap; the cells above do not.
+        const bool wrap = widths_[static_cast<size_t>(col)] >= wrap_;
+        TFormatChain* chain = nullptr;
+        if (reuseFormats_) {
+            chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
+            if (chain->Final) {
+                const int position = cell->Formats().Find(*chain->Final);
+                if (position >= 0) {
+                    cell->SetFormatIndex(static_cast<uint16_t>(position));
+                    return;
+                }
+            }
+        }
+        if (kind != fkText) cell->SetNumberFormat(value_.FormatCode);
+        if (bordered) SetThinBorders(*cell, colour_);
+        if (wrap) cell->SetFormatOptions(foWrapText);
+        cell->SetVertAlignment(vaCentered);
+        if (chain) chain->Final = std::make_unique<TCellFormat>(nullptr, cell->Format());
+    }
+
+    // The setters above take a cell from the format it starts on to one that depends only on that
+    // format (less its number format, when one is set), the number format, the borders and the
+    // wrap. Run once for each such start, they leave every format and number format of the list
+    // where a later cell of the same start would leave them; that cell only has to move to the
+    // format the first one ended on. (A date's own first format, and the number format id it
+    // takes, come and go as before: SetAsDateTime still runs for every date.)
+    struct TFormatChain {
+        TCellFormat::TBody Start;
+        bool Bordered;
+        bool Wrap;
+        std::unique_ptr<TCellFormat> Final;  // a copy outside the list, holding no references
+    };
+
+    TFormatChain& FindChain(const TCell& cell, const WideString* numberFormat, bool bordered, bool wrap) {
+        TCellFormat::TBody start = cell.Format().Body();
+        std::vector<TFormatChain>* chains = &textChains_;
+        if (numberFormat) {
+            start[2] = start[3] = 0;  // replaced by the number format set
+            auto found = numberChains_.find(*numberFormat);
+            if (found == numberChains_.end()) found = numberChains_.emplace(*numberFormat, std::vector<TFormatChain>()).first;
+            chains = &found->second;
+        }
+        for (TFormatChain& chain : *chains) {
+            if (chain.Start == start && chain.Bordered == bordered && chain.Wrap == wrap) return chain;
+        }
+        chains->push_back({start, bordered, wrap, nullptr});
+        return chains->back();
+    }
+
+    void SetColumnWidths() {
+        TXLSColumns& columns = sheet_.Columns();
+        const int count = static_cast<int>(std::min<size_t>(widths_.size(), TXLSColumns::SlotCount));
+        columns.EnsureColumns(0, count);
+        for (int j = 0; j < count; ++j) columns.Items(j)->SetWidth(widths_[static_cast<size_t>(j)]);
+    }
+
+    // Span records become merged areas: the header record (Col2 < 0) across every column, a
+    // caption record (Col2 = 0) as wide as the next non-empty line and centred.
+    void MergeSpans() {
+        for (TSpanRecord& span : converter_.SpanList) {
+            bool centre = false;
+            if (span.Col2 < 0) {
+                span.Col2 = ClampToInt32(static_cast<int64_t>(widths_.size()));
+            } else if (span.Col2 == 0) {
+                for (size_t k = static_cast<size_t>(std::max(span.Row2, 0)); k < converter_.Lines.size(); ++k) {
+                    if (converter_.Lines[k].empty()) continue;
+                    converter_.SplitFields(converter_.Lines[k], divider_);
+                    span.Col2 = ClampToInt32(static_cast<int64_t>(converter_.Fields.size()));
+                    centre = true;
+                    break;
+                }
+            }
+            if (span.Col2 <= 0) continue;
+            int32_t col1 = span.Col1 - 1, row1 = span.Row1 - 1, col2 = span.Col2 - 1, row2 = span.Row2 - 1;
+            // An area wholly beyond the sheet merges nothing: its cells are left out with the rest
+            // of the rows and columns the sheet cannot hold. One reaching beyond it is merged as far
+            // as the sheet goes, so that the merged area is one the file can hold.
+            if (!ClipToSheet(col1, row1, col2, row2)) continue;
+            NormalizeArea(col1, row1, col2, row2);
+            sheet_.MergedCells().AddArea(static_cast<uint32_t>(col1), static_cast<uint32_t>(row1),
+                                         static_cast<uint32_t>(col2), static_cast<uint32_t>(row2));
+            if (borders_ && LineBordered(converter_, static_cast<int64_t>(span.Row1) - 1)) {
+                SetThinBorders(sheet_.Range().Area(col1, row1, col2, row2), colour_);
+            }
+            if (centre) sheet_.Range().Area(col1, row1, col2, row2).SetHorizAlignment(haCentered);
+        }
+    }
+
+    // At level k a line whose k-th field is filled is a heading; the lines after it, up to the next
+    // line that fills any of the first k fields, are grouped under it one level deeper, collapsed.
+    void GroupRows() {
+        if (settings_.GroupLevels == "0") return;
+        const int32_t levels = StrToInt(settings_.GroupLevels);
+        const int64_t first = static_cast<int64_t>(StrToInt(settings_.StartDataRow)) - 1;
+        const auto count = static_cast<int64_t>(converter_.Lines.size());
+        std::vector<int64_t> last(static_cast<size_t>(std::max(levels, 0)), -1);
+        auto group = [&](int64_t from, int64_t to) {
+            sheet_.GroupRows(ClampToInt32(from), ClampToInt32(to), true);
+        };
+        for (int64_t i = std::max<int64_t>(first, 0); i < count; ++i) {
+            const WideString& line = converter_.Lines[static_cast<size_t>(i)];
+            if (line.empty()) continue;
+            converter_.SplitFields(line, divider_);
+            const std::vector<WideString>& fields = converter_.Fields;
+            if (fields.size() < last.size()) continue;
+            bool keyFilled = false;
+            for (size_t k = 0; k < last.size(); ++k) {
+                keyFilled = keyFilled || !fields[k].empty();
+                if (!keyFilled) continue;
+                if (last[k] >= 0) {
+                    if (i - 1 > last[k]) group(last[k] + 1, i - 1);
+                    last[k] = -1;
+                }
+                if (!fields[k].empty()) last[k] = i;
+            }
+        }
+        for (int64_t opened : last) {
+            if (opened >= 0 && count - 1 > opened) group(opened + 1, count - 1);
+        }
+    }
+
+    // What the builder itself left out, and the texts the sheet cut.
+    TConversionReport LeftOut() const {
+        const auto sheetColumns = static_cast<size_t>(MaxCol) + 1;
+        auto beyond = [&](size_t columns) { return columns > sheetColumns ? columns - sheetColumns : 0; };
+        const size_t storedColumns = std::min<size_t>(storedFields_, TCellStorage::ColumnCount);
+        TConversionReport report;
+        report.RowsCut = static_cast<int>(std::min<int64_t>(rowsUnstored_, INT_MAX));
+        report.ColsCut = static_cast<int>(std::min<size_t>(beyond(allFields_) - beyond(storedColumns), INT_MAX));
+        report.TextsCut = static_cast<int>(std::min<int64_t>(sheet_.TruncatedTexts(), INT_MAX));
+        return report;
+    }
+
+    TConverter& converter_;
+    TSheet& sheet_;
+    const TConversionSettings& settings_;
+    const TLocaleSettings locale_;
+    const char16_t divider_;
+    const int32_t wrap_;
+    const TExcelColor colour_;
+    const bool borders_;
+    const bool reuseFormats_;
+    std::vector<int32_t> widths_;
+    std::vector<std::u16string_view> views_;
+    WideString text_;
+    TFieldValue value_;
+    std::vector<TFormatChain> textChains_;
+    std::unordered_map<WideString, std::vector<TFormatChain>> numberChains_;
+    size_t allFields_ = 0;     // most fields of any line
+    size_t storedFields_ = 0;  // most fields of a line within the store's rows
+    int64_t rowsUnstored_ = 0;
+};
+
+// The model names files in UTF-16 and the writer turns the name into UTF-8 bytes. A path whose
+// bytes are not UTF-8 would not survive that trip, so such a target is written from memory under
+// its own bytes instead.
+void WriteWorkbookFile(TXLSWorkbook& workbook, const std::string& targetFile) {
+    const WideString name = Utf8ToUtf16(targetFile);
+    workbook.SetFilename(name);
+    if (Utf16ToUtf8(name) == targetFile) {
+        workbook.Write();
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    workbook.WriteToStream(&bytes);
+    WriteFileAtomic(targetFile, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+int AddCounts(int builder, int64_t writer) {
+    return static_cast<int>(std::min<int64_t>(static_cast<int64_t>(builder) + writer, INT_MAX));
+}
+
+}  // namespace
+
+TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook, bool reuseFormats) {
     CheckWorkbookSettings(converter.Settings);
-    // The workbook model and its writer are not part of this build yet.
-    throw Error("Workbook output is not available in this build; name a .txt or .csv target");
+    return TSheetFiller(converter, workbook.Sheets()[0], reuseFormats).Fill();
+}
+
+TConversionReport BuildWorkbook(TConverter& converter, const std::string& targetFile) {
+    CheckWorkbookSettings(converter.Settings);
+    // Every conversion starts from a fresh workbook with the stored values, so nothing of an
+    // earlier conversion reaches this file.
+    TXLSWorkbook workbook(converter.Locale);
+    workbook.ApplyStoredValues();
+    TConversionReport report = FillWorkbook(converter, workbook);
+    WriteWorkbookFile(workbook, targetFile);
+    report.RowsCut = AddCounts(report.RowsCut, workbook.RowsCut());
+    report.ColsCut = AddCounts(report.ColsCut, workbook.ColsCut());
+    return report;
 }
 
 }  // namespace quarvel

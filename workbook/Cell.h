@@ -26,6 +26,13 @@ public:
     uint16_t Col() const { return col_; }
     int32_t Row() const { return row_; }
 
+    // Cells come from a pool of 32-byte slots carved out of large blocks, not from the general
+    // heap one by one: a full sheet makes millions of them, and the heap's own bookkeeping would
+    // cost more time and memory than the cells. Builds with a sanitizer use the heap, so that its
+    // checks see every cell.
+    static void* operator new(size_t size);
+    static void operator delete(void* cell, size_t size) noexcept;
+
     virtual TCellType CellType() const = 0;
     // A new cell of the same class with the same position, value and format; the copy holds its
     // own reference on the format and, for a string cell, on the string entry (taken from
@@ -83,5 +90,7 @@ private:
 static_assert(sizeof(TBlankCell) <= 3 * sizeof(void*));
 static_assert(sizeof(TFloatCell) <= 4 * sizeof(void*));
 static_assert(sizeof(TStringCell) <= 4 * sizeof(void*));
+// The pool's slot size.
+static_assert(sizeof(TBlankCell) <= 32 && sizeof(TFloatCell) <= 32 && sizeof(TStringCell) <= 32);
 
 }  // namespace quarvel

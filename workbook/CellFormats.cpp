@@ -103,7 +103,18 @@ constexpr DefaultRow DefaultTable[21] = {
 // TNumberFormats
 
 void TNumberFormats::Index(TNumberFormat& format) {
-    if (!format.FormatString().empty()) byString_.emplace(format.FormatString(), &format);
+    if (!format.FormatString().empty()) {
+        // A node given up by Release is used again: a date cell adds a number format and drops it
+        // again right away, for every date of a sheet.
+        if (spareNode_) {
+            spareNode_.key() = format.FormatString();
+            spareNode_.mapped() = &format;
+            auto inserted = byString_.insert(std::move(spareNode_));
+            if (!inserted.inserted) spareNode_ = std::move(inserted.node);
+        } else {
+            byString_.emplace(format.FormatString(), &format);
+        }
+    }
     const auto id = static_cast<size_t>(format.FormatId());
     if (id >= byId_.size()) {
         byId_.resize(std::max(id + 1, std::min<size_t>(byId_.size() * 2, MaxFormatId + 1)),
@@ -187,7 +198,7 @@ void TNumberFormats::Release(int32_t id) {
     if (format->RefCount() < 0) return;
     format->SetRefCount(format->RefCount() - 1);
     if (format->RefCount() < 1) {
-        byString_.erase(format->FormatString());
+        if (auto node = byString_.extract(format->FormatString())) spareNode_ = std::move(node);
         byId_[id] = nullptr;
         items_.erase(items_.begin() + FindById(id));
     }
@@ -195,6 +206,7 @@ void TNumberFormats::Release(int32_t id) {
 
 void TNumberFormats::Clear() {
     byString_.clear();
+    spareNode_ = {};
     byId_.clear();
     items_.clear();
 }

@@ -106,6 +106,8 @@ private:
     // Non-empty strings to their format; strings are unique in the list, since formats are
     // only added when no equal one exists.
     std::unordered_map<WideString, TNumberFormat*> byString_;
+    // The node of the last string removed, kept for the next one added.
+    std::unordered_map<WideString, TNumberFormat*>::node_type spareNode_;
     // Id to format, for the lookups every format copy makes.
     std::vector<TNumberFormat*> byId_;
     int32_t lastFormatId_ = 0;

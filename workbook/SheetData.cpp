@@ -245,16 +245,24 @@ void TSheet::SetAsDateTime(int32_t col, int32_t row, double x) {
     const TLocaleInfo& locale = workbook_.Locale();
     const double whole = std::trunc(x);
     const double fraction = x - whole;
-    WideString format;
+    // The patterns are made once for the locale's formats, not for every cell.
+    if (!patternsMade_ || patternsDate_ != locale.ShortDateFormat || patternsTime_ != locale.ShortTimeFormat) {
+        patternsMade_ = true;
+        patternsDate_ = locale.ShortDateFormat;
+        patternsTime_ = locale.ShortTimeFormat;
+        timePattern_ = TimePattern(locale.ShortTimeFormat);
+        dateTimePattern_ = locale.ShortDateFormat + u" " + timePattern_;
+    }
+    const WideString* format;
     if (whole > 0 && fraction > 0)
-        format = locale.ShortDateFormat + u" " + TimePattern(locale.ShortTimeFormat);
+        format = &dateTimePattern_;
     else if (whole > 0 && fraction == 0)
-        format = locale.ShortDateFormat;
+        format = &locale.ShortDateFormat;
     else if (whole <= 0 && fraction > 0)
-        format = TimePattern(locale.ShortTimeFormat);
+        format = &timePattern_;
     else
         return;
-    cells_.GetCell(col, row)->SetNumberFormat(format);
+    cells_.GetCell(col, row)->SetNumberFormat(*format);
 }
 
 WideString TSheet::AsString(int32_t col, int32_t row) {

@@ -418,6 +418,9 @@ private:
     bool recordListFilled_ = false;
     int32_t firstCol_ = 0, lastCol_ = 0, firstRow_ = 0, lastRow_ = 0;
     int64_t truncatedTexts_ = 0;
+    // SetAsDateTime's number formats for the locale formats they were made from.
+    bool patternsMade_ = false;
+    WideString patternsDate_, patternsTime_, timePattern_, dateTimePattern_;
     TXLSRange range_;
 };
 
