@@ -52,6 +52,27 @@ void TConverter::SplitFields(std::u16string_view line, char16_t divider) {
     quarvel::SplitFields(line, divider, Fields);
 }
 
+namespace {
+
+std::string Counted(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::vector<std::string> CutWarnings(const TConversionReport& report) {
+    std::vector<std::string> warnings;
+    if (report.RowsCut > 0 || report.ColsCut > 0) {
+        warnings.push_back(Counted(report.RowsCut, "row", "rows") + " and " +
+                           Counted(report.ColsCut, "column", "columns") +
+                           " beyond the sheet were left out");
+    }
+    if (report.TextsCut > 0) {
+        warnings.push_back(Counted(report.TextsCut, "text was", "texts were") + " cut to 32767 characters");
+    }
+    return warnings;
+}
+
 TConversionReport TConverter::RunConversion(const std::string& sourceFile, const std::string& targetFile) {
     std::string text = ReadWholeFile(sourceFile);
     // Text output writes the working bytes; only the workbook reads Lines.

@@ -31,6 +31,10 @@ struct TConversionReport {
     int TextsCut = 0;
 };
 
+// One sentence per kind of cut the report holds ("2 rows and 1 column beyond the sheet were left
+// out", "1 text was cut to 32767 characters"); empty when nothing was cut.
+std::vector<std::string> CutWarnings(const TConversionReport& report);
+
 // Cuts text into lines: a line ends at CR, at LF or at a CR LF pair (LF CR ends two lines); a zero
 // byte ends the text; a final line break adds no empty line.
 std::vector<std::string_view> SplitLines(std::string_view text);

@@ -99,13 +99,9 @@ int SeparatorEntryIndex(const WideString& setting, const std::vector<WideString>
 std::string CompletedStatus(const TConversionReport& report) {
     std::string status(kStatusCompleted);
     std::string cuts;
-    if (report.RowsCut > 0 || report.ColsCut > 0) {
-        cuts = std::to_string(report.RowsCut) + " rows and " + std::to_string(report.ColsCut) +
-               " columns beyond the sheet were left out";
-    }
-    if (report.TextsCut > 0) {
+    for (const std::string& warning : CutWarnings(report)) {
         if (!cuts.empty()) cuts += "; ";
-        cuts += std::to_string(report.TextsCut) + " texts were cut to 32767 characters";
+        cuts += warning;
     }
     if (!cuts.empty()) status += " (" + cuts + ")";
     return status;

@@ -68,13 +68,8 @@ int OpenWindow(int& argc, char** argv, const TConversionSettings& settings, cons
 }
 
 void PrintWarnings(const TConversionReport& report, const std::string& target) {
-    if (report.RowsCut > 0 || report.ColsCut > 0) {
-        std::cerr << "quarvel: " << target << ": warning: " << report.RowsCut << " rows and " << report.ColsCut
-                  << " columns beyond the sheet were left out\n";
-    }
-    if (report.TextsCut > 0) {
-        std::cerr << "quarvel: " << target << ": warning: " << report.TextsCut
-                  << " texts were cut to 32767 characters\n";
+    for (const std::string& warning : CutWarnings(report)) {
+        std::cerr << "quarvel: " << target << ": warning: " << warning << "\n";
     }
 }
 

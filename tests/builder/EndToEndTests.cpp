@@ -40,12 +40,13 @@ std::string WarningsFor(TXLSWorkbook& meant, const std::string& target) {
     }
     std::string warnings;
     if (!rows.empty() || !cols.empty()) {
-        warnings += "quarvel: " + target + ": warning: " + std::to_string(rows.size()) + " rows and " +
-                    std::to_string(cols.size()) + " columns beyond the sheet were left out\n";
+        warnings += "quarvel: " + target + ": warning: " + std::to_string(rows.size()) +
+                    (rows.size() == 1 ? " row and " : " rows and ") + std::to_string(cols.size()) +
+                    (cols.size() == 1 ? " column" : " columns") + " beyond the sheet were left out\n";
     }
     if (meant.TruncatedTexts() > 0) {
         warnings += "quarvel: " + target + ": warning: " + std::to_string(meant.TruncatedTexts()) +
-                    " texts were cut to 32767 characters\n";
+                    (meant.TruncatedTexts() == 1 ? " text was" : " texts were") + " cut to 32767 characters\n";
     }
     return warnings;
 }
@@ -284,7 +285,7 @@ TEST(EndToEnd, WarnsAboutWhatTheSheetCannotHoldAndStillWritesIt) {
     const Case cases[] = {
         {"tall", tall, "4 rows and 0 columns beyond the sheet were left out\n", 65536, 1},
         {"wide", wide, "0 rows and 4 columns beyond the sheet were left out\n", 3, 256},
-        {"long", longText, "1 texts were cut to 32767 characters\n", 2, 2},
+        {"long", longText, "1 text was cut to 32767 characters\n", 2, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

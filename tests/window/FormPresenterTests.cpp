@@ -98,7 +98,7 @@ TEST(StatusTexts, SayWhatWasLeftOutOrWhyItFailed) {
     EXPECT_EQ(CompletedStatus({0, 3, 0}), "Process is completed (0 rows and 3 columns beyond the sheet were left out)");
     EXPECT_EQ(CompletedStatus({0, 0, 2}), "Process is completed (2 texts were cut to 32767 characters)");
     EXPECT_EQ(CompletedStatus({1, 2, 3}),
-              "Process is completed (1 rows and 2 columns beyond the sheet were left out; 3 texts were cut to 32767 "
+              "Process is completed (1 row and 2 columns beyond the sheet were left out; 3 texts were cut to 32767 "
               "characters)");
     EXPECT_EQ(FailedStatus("File not found"), "Process failed: File not found");
     EXPECT_EQ(FailedStatus(""), "Process failed");
@@ -251,7 +251,7 @@ TEST_F(Presenter, GoReportsCellsLeftOut) {
     });
     presenter.Go();
     EXPECT_EQ(view.Status,
-              "Process is completed (4464 rows and 3 columns beyond the sheet were left out; 1 texts were cut to 32767 "
+              "Process is completed (4464 rows and 3 columns beyond the sheet were left out; 1 text was cut to 32767 "
               "characters)");
 }
 

@@ -463,7 +463,7 @@ private slots:
         // An independent reader sees the cells.
         auto cells = [](const QString& path) {
             QProcess python;
-            python.start(QStringLiteral("python3"),
+            python.start(QStringLiteral("/usr/bin/python3"),
                          {QStringLiteral("-c"),
                           QStringLiteral("import sys, xlrd\n"
                                          "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
