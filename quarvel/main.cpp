@@ -8,7 +8,9 @@
 #include "converter/Converter.h"
 #include "converter/Settings.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/Locale.h"
+#include "platform/Memory.h"
 
 #ifdef QUARVEL_HAS_WINDOW
 #include "converter/Unit1.h"
@@ -74,6 +76,9 @@ void PrintWarnings(const TConversionReport& report, const std::string& target) {
 }
 
 int RunBatch(const TConversionSettings& settings) {
+    // One conversion, then the process ends: the heap is grown once, on huge pages, to what the
+    // conversion will take, instead of page by page.
+    ReserveHeap(HeapForSource(FileSizeHint(settings.SourceFile)));
     try {
         TConverter converter(ReadProcessLocale(), TCodePage::FromProcessLocale());
         converter.Settings = settings;
