@@ -1,6 +1,7 @@
 #include "converter/Converter.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -54,8 +55,16 @@ void ForEachLine(std::string_view text, F&& f) {
 // A little more than the number of lines of the text (its LF bytes, or its CR bytes when it has
 // no LF), so that a list of them is allocated once.
 size_t LineCountHint(std::string_view text) {
-    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    if (breaks == 0) breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\r'));
+    auto count = [text](char c) {
+        size_t found = 0;
+        for (const char *p = text.data(), *end = p + text.size();
+             (p = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)))) != nullptr; ++p) {
+            ++found;
+        }
+        return found;
+    };
+    size_t breaks = count('\n');
+    if (breaks == 0) breaks = count('\r');
     return breaks + 1;
 }
 

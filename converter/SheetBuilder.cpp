@@ -113,7 +113,7 @@ private:
         fields.clear();
         size_t start = 0;
         for (;;) {
-            const size_t end = line.find(divider_, start);
+            const size_t end = FindUnit(line, divider_, start);
             if (end == std::u16string_view::npos) {
                 fields.push_back(line.substr(start));
                 return;

@@ -117,6 +117,24 @@ void AppendUtf8AsUtf16(std::string_view bytes, WideString& out) {
     out.resize(static_cast<size_t>(w - out.data()));
 }
 
+size_t FindUnit(std::u16string_view text, char16_t unit, size_t from) {
+    const char16_t* p = text.data();
+    const size_t n = text.size();
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted));
+        if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == unit) return i;
+    }
+    return std::u16string_view::npos;
+}
+
 WideString Utf8ToUtf16(std::string_view bytes) {
     WideString out;
     AppendUtf8AsUtf16(bytes, out);

@@ -56,6 +56,20 @@ TEST(Utf8ToUtf16, AsciiRunsOfEveryLengthAroundOtherBytes) {
     }
 }
 
+// FindUnit answers as u16string_view::find does, for the unit at every offset of texts around its
+// block size, from every start, with lookalike units (same low or high byte) around it.
+TEST(FindUnit, AgreesWithFindEverywhere) {
+    for (size_t length = 0; length <= 35; ++length) {
+        for (size_t at = 0; at <= length; ++at) {
+            std::u16string text(length, u'\u0909');  // low and high byte both 0x09
+            text += u"\u0109";
+            if (at < length) text[at] = u'\t';
+            for (size_t from = 0; from <= text.size(); ++from)
+                EXPECT_EQ(FindUnit(text, u'\t', from), std::u16string_view(text).find(u'\t', from)) << length << " " << at << " " << from;
+        }
+    }
+}
+
 TEST(Utf16ToUtf8, EncodesAndReplacesUnpairedSurrogates) {
     EXPECT_EQ(Utf16ToUtf8(u"caf\u00E9 \u20AC \U0001F600"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToUtf8(u"a\xD800" "b"), "a\xEF\xBF\xBD" "b");
