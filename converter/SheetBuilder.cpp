@@ -126,13 +126,16 @@ private:
     void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered) {
         TCell* cell = nullptr;
         const TFieldKind kind = ClassifyField(field, locale_, value_);
+        // A date-time is stored as SetAsDateTime stores it: the number, then the locale's format
+        // for it (below, where it can be passed by), which the mirrored one replaces.
+        const WideString* datePattern = nullptr;
         switch (kind) {
             case fkNumber:
                 sheet_.SetAsFloat(col, row, value_.Number);
                 break;
             case fkDateTime:
-                // Gives the locale's format, which the mirrored one replaces below.
-                sheet_.SetAsDateTime(col, row, value_.DateTime);
+                sheet_.SetAsFloat(col, row, value_.DateTime);
+                datePattern = sheet_.DateTimePattern(value_.DateTime);
                 break;
             default:
                 text_.assign(field);
@@ -148,12 +151,13 @@ private:
             chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
             if (chain->Final) {
                 const int position = cell->Formats().Find(*chain->Final);
-                if (position >= 0) {
+                if (position >= 0 && (!datePattern || PassDatePattern(*cell, *chain->Final, *datePattern))) {
                     cell->SetFormatIndex(static_cast<uint16_t>(position));
                     return;
                 }
             }
         }
+        if (datePattern) cell->SetNumberFormat(*datePattern);
         if (kind != fkText) cell->SetNumberFormat(value_.FormatCode);
         if (bordered) SetThinBorders(*cell, colour_);
         if (wrap) cell->SetFormatOptions(foWrapText);
@@ -161,12 +165,24 @@ private:
         if (chain) chain->Final = std::make_unique<TCellFormat>(nullptr, cell->Format());
     }
 
+    // The locale's format of a date would be made on the cell's format and dropped again when the
+    // cell moves to `final`: only its traces are left (see PassNumberFormat). That takes a start
+    // on a permanent format (the default ones) and a final format that differs from the start in
+    // more than the number format, so that the move never lands on the format that was passed by.
+    static bool PassDatePattern(TCell& cell, const TCellFormat& final, const WideString& pattern) {
+        TCellFormat::TBody start = cell.Format().Body(), end = final.Body();
+        start[2] = start[3] = end[2] = end[3] = 0;
+        if (start == end) return false;
+        return cell.PassNumberFormat(pattern);
+    }
+
     // The setters above take a cell from the format it starts on to one that depends only on that
     // format (less its number format, when one is set), the number format, the borders and the
     // wrap. Run once for each such start, they leave every format and number format of the list
     // where a later cell of the same start would leave them; that cell only has to move to the
-    // format the first one ended on. (A date's own first format, and the number format id it
-    // takes, come and go as before: SetAsDateTime still runs for every date.)
+    // format the first one ended on. (A date's own first format, with the locale's number format,
+    // is not made again: what making and dropping it leaves behind, the number format id it
+    // spends, is left behind all the same.)
     struct TFormatChain {
         TCellFormat::TBody Start;
         bool Bordered;

@@ -171,6 +171,21 @@ TNumberFormat& TNumberFormats::FindOrAdd(const WideString& formatString) {
     return added;
 }
 
+int32_t TNumberFormats::AddAndRelease(const WideString& formatString) {
+    TNumberFormat* found = nullptr;
+    if (formatString.empty()) {
+        if (!items_.empty()) found = items_.front().get();
+    } else if (const auto it = byString_.find(formatString); it != byString_.end()) {
+        found = it->second;
+    }
+    if (found == nullptr) {
+        NextCustomId();
+        return -1;
+    }
+    if (found->FormatId() < FirstCustomId) found->SetRefCount(found->RefCount() + 1);
+    return found->FormatId();
+}
+
 int TNumberFormats::FindById(int32_t id) const {
     auto it = std::lower_bound(items_.begin(), items_.end(), id,
                                [](const auto& f, int32_t v) { return f->FormatId() < v; });

@@ -75,6 +75,12 @@ public:
     // LastFormatId + 1 and never reused, until the counter reaches 65535; from then on the
     // lowest id from 59 up that no current format uses is taken, so ids always fit 16 bits.
     TNumberFormat& FindOrAdd(const WideString& formatString);
+    // What FindOrAdd(formatString) followed by Release of the id it gave leaves behind, without
+    // making a format: a built-in format counts one more holder (so it is used), an existing custom
+    // format is as it was, and for a string not in the list the id a new format would have taken
+    // is spent. Returns the id of the format found, or -1 for a string not in the list. Fails as
+    // FindOrAdd does when no id is left.
+    int32_t AddAndRelease(const WideString& formatString);
     // Position of the format with this id (binary search), or -1.
     int FindById(int32_t id) const;
     // The format with this id; a missing id is a list index error.

@@ -242,6 +242,10 @@ void TSheet::SetAsWideString(int32_t col, int32_t row, const WideString& text) {
 
 void TSheet::SetAsDateTime(int32_t col, int32_t row, double x) {
     SetAsFloat(col, row, x);
+    if (const WideString* format = DateTimePattern(x)) cells_.GetCell(col, row)->SetNumberFormat(*format);
+}
+
+const WideString* TSheet::DateTimePattern(double x) {
     const TLocaleInfo& locale = workbook_.Locale();
     const double whole = std::trunc(x);
     const double fraction = x - whole;
@@ -253,16 +257,10 @@ void TSheet::SetAsDateTime(int32_t col, int32_t row, double x) {
         timePattern_ = TimePattern(locale.ShortTimeFormat);
         dateTimePattern_ = locale.ShortDateFormat + u" " + timePattern_;
     }
-    const WideString* format;
-    if (whole > 0 && fraction > 0)
-        format = &dateTimePattern_;
-    else if (whole > 0 && fraction == 0)
-        format = &locale.ShortDateFormat;
-    else if (whole <= 0 && fraction > 0)
-        format = &timePattern_;
-    else
-        return;
-    cells_.GetCell(col, row)->SetNumberFormat(*format);
+    if (whole > 0 && fraction > 0) return &dateTimePattern_;
+    if (whole > 0 && fraction == 0) return &locale.ShortDateFormat;
+    if (whole <= 0 && fraction > 0) return &timePattern_;
+    return nullptr;
 }
 
 WideString TSheet::AsString(int32_t col, int32_t row) {
