@@ -95,6 +95,11 @@ private:
             }
             const bool bordered = borders_ && LineBordered(converter_, static_cast<int64_t>(i));
             const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
+            // Every field of the line becomes a cell, so the row's blocks are made in one step.
+            if (storable) {
+                sheet_.Cells().ReserveRow(
+                    row, static_cast<int32_t>(std::min<size_t>(fields.size(), TCellStorage::ColumnCount)) - 1);
+            }
             for (size_t j = 0; j < fields.size(); ++j) {
                 const std::u16string_view field = fields[j];
                 // The column's running width: the longest value so far, at most the wrap width.
