@@ -155,7 +155,13 @@ private:
         if (reuseFormats_) {
             chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
             if (chain->Final) {
-                const int position = cell->Formats().Find(*chain->Final);
+                // Find answers the same while the list has not changed since it was last asked.
+                TCellFormats& formats = cell->Formats();
+                if (chain->FoundAt != formats.Changes()) {
+                    chain->Position = formats.Find(*chain->Final);
+                    chain->FoundAt = formats.Changes();
+                }
+                const int position = chain->Position;
                 if (position >= 0 && (!datePattern || PassDatePattern(*cell, *chain->Final, *datePattern))) {
                     cell->SetFormatIndex(static_cast<uint16_t>(position));
                     return;
@@ -193,6 +199,8 @@ private:
         bool Bordered;
         bool Wrap;
         std::unique_ptr<TCellFormat> Final;  // a copy outside the list, holding no references
+        int Position = -1;                   // where Find found Final ...
+        uint64_t FoundAt = UINT64_MAX;       // ... when the list's Changes() were this
     };
 
     TFormatChain& FindChain(const TCell& cell, const WideString* numberFormat, bool bordered, bool wrap) {
@@ -207,7 +215,7 @@ private:
         for (TFormatChain& chain : *chains) {
             if (chain.Start == start && chain.Bordered == bordered && chain.Wrap == wrap) return chain;
         }
-        chains->push_back({start, bordered, wrap, nullptr});
+        chains->push_back({start, bordered, wrap, nullptr, -1, UINT64_MAX});
         return chains->back();
     }
 

@@ -668,6 +668,7 @@ void TCellFormats::Delete(int position) {
 }
 
 void TCellFormats::Clear() {
+    ++changes_;
     for (auto& format : items_) format->hooked_ = false;
     items_.clear();
     spare_.clear();
@@ -702,6 +703,7 @@ bool TCellFormats::FontInUse(int fontPosition, const TCellFormat* except) const 
 }
 
 void TCellFormats::Hook(TCellFormat& format) {
+    ++changes_;
     if (2 * (hooked_ + 1) > buckets_.size()) Rehash(buckets_.size() * 2);
     format.hash_ = HashBody(format.body_);
     TCellFormat*& head = buckets_[format.hash_ & (buckets_.size() - 1)];
@@ -713,6 +715,7 @@ void TCellFormats::Hook(TCellFormat& format) {
 
 void TCellFormats::Unhook(TCellFormat& format) {
     if (!format.hooked_) return;
+    ++changes_;
     TCellFormat** link = &buckets_[format.hash_ & (buckets_.size() - 1)];
     while (*link != &format) link = &(*link)->next_;
     *link = format.next_;

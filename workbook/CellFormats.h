@@ -312,6 +312,9 @@ public:
     TCellFormat& Add(const TCellFormat& source);
     // Position of the first format in list order with a body equal to format's, or -1.
     int Find(const TCellFormat& format) const;
+    // A count that moves on whenever the list changes in a way Find can tell: a format added,
+    // removed, renumbered or edited. While it stays the same, Find gives the same answers.
+    uint64_t Changes() const { return changes_; }
     // Removes and frees the format; every later format moves down one place.
     void Delete(int position);
     // Removes every format and every number format.
@@ -348,6 +351,7 @@ private:
     std::vector<std::unique_ptr<TCellFormat>> spare_;
     std::vector<TCellFormat*> buckets_;               // hash chains over the bodies
     size_t hooked_ = 0;
+    uint64_t changes_ = 0;
 };
 
 }  // namespace quarvel

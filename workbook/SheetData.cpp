@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "biff/SST.h"
@@ -250,7 +251,11 @@ const WideString* TSheet::DateTimePattern(double x) {
     const double whole = std::trunc(x);
     const double fraction = x - whole;
     // The patterns are made once for the locale's formats, not for every cell.
-    if (!patternsMade_ || patternsDate_ != locale.ShortDateFormat || patternsTime_ != locale.ShortTimeFormat) {
+    // Compared as bytes: this runs for every date.
+    auto same = [](const WideString& a, const WideString& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+    };
+    if (!patternsMade_ || !same(patternsDate_, locale.ShortDateFormat) || !same(patternsTime_, locale.ShortTimeFormat)) {
         patternsMade_ = true;
         patternsDate_ = locale.ShortDateFormat;
         patternsTime_ = locale.ShortTimeFormat;

@@ -112,6 +112,32 @@ TEST_F(CellFormatsTest, FindFollowsFormatsChangedInTheList) {
     }
 }
 
+// Changes() moves on with everything that can change what Find answers, and only then: a list
+// whose count stayed the same gives the same answers.
+TEST_F(CellFormatsTest, ChangesMoveOnWithEveryChangeFindCanTell) {
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"add", [&] { formats.Add(); }},
+        {"add a copy", [&] { formats.Add(formats.Items(3)); }},
+        {"edit a listed format", [&] { formats.Items(22).SetIndent(2); }},
+        {"delete (renumbers)", [&] { formats.Delete(22); }},
+        {"font renumbering", [&] { formats.FontDeleted(0); }},
+        {"clear", [&] { formats.Clear(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const uint64_t before = formats.Changes();
+        change();
+        EXPECT_NE(formats.Changes(), before) << name;
+    }
+    formats.AddDefaults();
+    TCellFormat& listed = formats.Add();
+    const uint64_t settled = formats.Changes();
+    listed.SetRefCount(5);
+    TCellFormat outside(&formats);
+    outside.SetIndent(4);  // not in the list
+    formats.Find(outside);
+    EXPECT_EQ(formats.Changes(), settled) << "counts, copies outside the list and lookups change nothing";
+}
+
 TEST_F(CellFormatsTest, DeleteRenumbersLaterFormats) {
     formats.Add().SetIndent(1);
     formats.Add().SetIndent(2);
