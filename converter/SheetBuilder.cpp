@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -317,7 +318,13 @@ private:
     WideString text_;
     TFieldValue value_;
     std::vector<TFormatChain> textChains_;
-    std::unordered_map<WideString, std::vector<TFormatChain>> numberChains_;
+    // Format codes compared as bytes: this lookup runs for every number and date.
+    struct TSameCode {
+        bool operator()(const WideString& a, const WideString& b) const {
+            return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+        }
+    };
+    std::unordered_map<WideString, std::vector<TFormatChain>, std::hash<WideString>, TSameCode> numberChains_;
     size_t allFields_ = 0;     // most fields of any line
     size_t storedFields_ = 0;  // most fields of a line within the store's rows
     int64_t rowsUnstored_ = 0;

@@ -102,6 +102,11 @@ constexpr DefaultRow DefaultTable[21] = {
 // ---------------------------------------------------------------------------------------------
 // TNumberFormats
 
+// Compared as bytes: lookups by string run for every date and number cell.
+bool TNumberFormats::TSameString::operator()(const WideString& a, const WideString& b) const {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 void TNumberFormats::Index(TNumberFormat& format) {
     if (!format.FormatString().empty()) {
         // A node given up by Release is used again: a date cell adds a number format and drops it

@@ -111,9 +111,13 @@ private:
     std::vector<std::unique_ptr<TNumberFormat>> items_;
     // Non-empty strings to their format; strings are unique in the list, since formats are
     // only added when no equal one exists.
-    std::unordered_map<WideString, TNumberFormat*> byString_;
+    struct TSameString {
+        bool operator()(const WideString& a, const WideString& b) const;
+    };
+    using TByString = std::unordered_map<WideString, TNumberFormat*, std::hash<WideString>, TSameString>;
+    TByString byString_;
     // The node of the last string removed, kept for the next one added.
-    std::unordered_map<WideString, TNumberFormat*>::node_type spareNode_;
+    TByString::node_type spareNode_;
     // Id to format, for the lookups every format copy makes.
     std::vector<TNumberFormat*> byId_;
     int32_t lastFormatId_ = 0;
