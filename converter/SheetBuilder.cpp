@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -360,12 +361,14 @@ TConversionReport BuildWorkbook(TConverter& converter, const std::string& target
     CheckWorkbookSettings(converter.Settings);
     // Every conversion starts from a fresh workbook with the stored values, so nothing of an
     // earlier conversion reaches this file.
-    TXLSWorkbook workbook(converter.Locale);
-    workbook.ApplyStoredValues();
-    TConversionReport report = FillWorkbook(converter, workbook);
-    WriteWorkbookFile(workbook, targetFile);
-    report.RowsCut = AddCounts(report.RowsCut, workbook.RowsCut());
-    report.ColsCut = AddCounts(report.ColsCut, workbook.ColsCut());
+    auto workbook = std::make_unique<TXLSWorkbook>(converter.Locale);
+    workbook->ApplyStoredValues();
+    TConversionReport report = FillWorkbook(converter, *workbook);
+    WriteWorkbookFile(*workbook, targetFile);
+    report.RowsCut = AddCounts(report.RowsCut, workbook->RowsCut());
+    report.ColsCut = AddCounts(report.ColsCut, workbook->ColsCut());
+    // Written: when the process ends now, its end gives the memory back all at once.
+    if (converter.EndsProcess) static_cast<void>(workbook.release());
     return report;
 }
 
