@@ -140,29 +140,42 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
             }
         }
     }
-    code.assign(first, length);
+    if (!decimalSeen && !groupingSeen) {
+        code.assign(u"0");
+        return;
+    }
     if (groupingSeen) {
-        size_t last = code.find_last_of(std::u16string_view(&locale.ThousandSeparator, 1));
-        size_t blank = code.find_last_of(u' ');
-        if (blank != WideString::npos && (last == WideString::npos || blank > last)) last = blank;
-        if (last != WideString::npos) {
-            code.erase(0, last);
-            code.insert(code.begin(), u'#');
+        // From the last separator (a thousands separator or a blank) on, behind one "#".
+        for (size_t i = length; i-- > 0;) {
+            if (first[i] == locale.ThousandSeparator || first[i] == u' ') {
+                code.assign(1, u'#');
+                code.append(first + i, length - i);
+                return;
+            }
         }
     }
-    if (!decimalSeen && !groupingSeen) code.assign(u"0");
+    code.assign(first, length);
 }
 
 // The number format code that mirrors how the field writes its date and time, into `code`.
 void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
-    size_t split = field.find_last_of(u" \u00A0");
-    std::u16string_view datePart = split == std::u16string_view::npos ? field : field.substr(0, split);
-    std::u16string_view timePart =
-        split == std::u16string_view::npos ? std::u16string_view() : field.substr(split + 1);
+    // The date part runs to the field's last blank (a space or a no-break space), the time part
+    // after it.
+    size_t split = field.size();
+    while (split > 0 && field[split - 1] != u' ' && field[split - 1] != kNoBreakSpace) --split;
+    const bool hasTime = split > 0;
+    std::u16string_view datePart = hasTime ? field.substr(0, split - 1) : field;
+    std::u16string_view timePart = hasTime ? field.substr(split) : std::u16string_view();
 
     auto letter = [](const WideString& order, size_t k) { return k < order.size() ? order[k] : u' '; };
 
-    code.clear();
+    // At most 3 pieces of at most 4 letters with 2 separators, a blank and 3 pieces of 2 letters
+    // with 2 separators.
+    char16_t out[32];
+    size_t n = 0;
+    auto append = [&](size_t count, char16_t c) {
+        while (count-- > 0) out[n++] = c;
+    };
     size_t pieces[3] = {0, 0, 0};
     char16_t separator = 0;
     size_t piece = 0;
@@ -177,12 +190,12 @@ void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale
     for (size_t k = 0; k < 3; ++k) {
         char16_t l = letter(locale.DateOrder, k);
         size_t count = pieces[k] == 1 ? 1 : (pieces[k] == 4 && l == u'Y' ? 4 : 2);
-        code.append(count, l);
-        if (k < 2 && separator) code.push_back(separator);
+        append(count, l);
+        if (k < 2 && separator) append(1, separator);
     }
 
     if (!timePart.empty()) {
-        code.push_back(u' ');
+        append(1, u' ');
         size_t timePieces[3] = {0, 0, 0};
         char16_t timeSeparator = 0;
         piece = 0;
@@ -195,10 +208,11 @@ void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale
             }
         }
         for (size_t k = 0; k < 3; ++k) {
-            code.append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
-            if (k < 2 && timeSeparator) code.push_back(timeSeparator);
+            append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
+            if (k < 2 && timeSeparator) append(1, timeSeparator);
         }
     }
+    code.assign(out, n);
 }
 
 // A cursor over the text of a date-time.
