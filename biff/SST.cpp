@@ -130,7 +130,8 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
         throw Error("A text of " + std::to_string(n) +
                     " characters is too long for the shared string table (at most 65535)");
     // The key is built in scratch memory first; only a text not yet present gets an entry.
-    if (scratch_.size() < 2 * n) scratch_.resize(2 * n);
+    // Never empty, so that the key of an empty text is a valid pointer too.
+    if (scratch_.size() < 2 * n || scratch_.empty()) scratch_.resize(std::max<size_t>(2 * n, 64));
     uint8_t* key = scratch_.data();
     const bool wide = NarrowLatin1(text.data(), n, key) < n;
     size_t bytes = n;
