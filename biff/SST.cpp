@@ -10,6 +10,23 @@
 #include "biff/XLSStream.h"
 #include "platform/Errors.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// Entries come from the table's own pool; builds with a sanitizer take each from the heap, so that
+// its checks see every entry.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUARVEL_SST_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARVEL_SST_POOL 0
+#endif
+#endif
+#ifndef QUARVEL_SST_POOL
+#define QUARVEL_SST_POOL 1
+#endif
+
 namespace quarvel {
 
 namespace {
@@ -22,6 +39,25 @@ bool IsHighSurrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 uint16_t UnitAt(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+// Copies the low bytes of the leading code units that are at most U+00FF into `out`, as long as
+// they are; returns how many were copied (n when the whole text is one byte per character).
+size_t NarrowLatin1(const char16_t* text, size_t n, uint8_t* out) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_srli_epi16(units, 8), zero)) != 0xFFFF) break;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (text[i] > 0xFF) return i;
+        out[i] = static_cast<uint8_t>(text[i]);
+    }
+    return n;
+}
 
 }  // namespace
 
@@ -36,6 +72,9 @@ uint32_t TSSTHashTrie::HashOf(const THashTrieItem& item) const {
 bool TSSTHashTrie::ItemsEqual(const THashTrieItem& a, const THashTrieItem& b) const {
     const auto& x = static_cast<const TSSTEntry&>(a);
     const auto& y = static_cast<const TSSTEntry&>(b);
+    // The type counts too: the UTF-16 bytes of a text can equal the one-byte characters of another
+    // text ("\u6261" and "ab" both have the key bytes 61 62), and those texts must stay apart.
+    if (x.Options() != y.Options()) return false;
     const size_t n = KeyLength(x);
     return n == KeyLength(y) && std::memcmp(KeyStart(x), KeyStart(y), n) == 0;
 }
@@ -65,42 +104,61 @@ const uint8_t* TSST2::KeyStart(const TSSTEntry& entry) const {
     }
 }
 
+void* TSST2::AllocateEntry(size_t size) {
+#if QUARVEL_SST_POOL
+    return entries_.Allocate(size);
+#else
+    return ::operator new(size);
+#endif
+}
+
 void TSST2::FreeItem(THashTrieItem* item) {
     auto* entry = static_cast<TSSTEntry*>(item);
+    const size_t size = sizeof(TSSTEntry) + entry->CharBytes();
     entry->~TSSTEntry();
+#if QUARVEL_SST_POOL
+    entries_.Free(entry, size);
+#else
+    (void)size;
     ::operator delete(static_cast<void*>(entry));
+#endif
 }
 
 TSSTEntry* TSST2::AddString(const WideString& text) {
-    if (text.size() > 0xFFFF)
-        throw Error("A text of " + std::to_string(text.size()) +
+    const size_t n = text.size();
+    if (n > 0xFFFF)
+        throw Error("A text of " + std::to_string(n) +
                     " characters is too long for the shared string table (at most 65535)");
-    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-    const size_t bytes = wide ? text.size() * 2 : text.size();
-    const size_t blockSize = sizeof(TSSTEntry) + bytes;
-
-    // The new entry is built in scratch memory first; only a text not yet present is allocated.
-    scratch_.resize((blockSize + sizeof(uint64_t) - 1) / sizeof(uint64_t));
-    auto* probe = new (scratch_.data()) TSSTEntry(static_cast<uint16_t>(text.size()), wide ? 1 : 0);
-    uint8_t* chars = probe->MutableChars();
+    // The key is built in scratch memory first; only a text not yet present gets an entry.
+    // Never empty, so that the key of an empty text is a valid pointer too.
+    if (scratch_.size() < 2 * n || scratch_.empty()) scratch_.resize(std::max<size_t>(2 * n, 64));
+    uint8_t* key = scratch_.data();
+    const bool wide = NarrowLatin1(text.data(), n, key) < n;
+    size_t bytes = n;
     if (wide) {
-        for (size_t i = 0; i < text.size(); ++i) {
-            chars[2 * i] = static_cast<uint8_t>(text[i]);
-            chars[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+        bytes = 2 * n;
+        for (size_t i = 0; i < n; ++i) {
+            key[2 * i] = static_cast<uint8_t>(text[i]);
+            key[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
         }
-    } else {
-        for (size_t i = 0; i < text.size(); ++i) chars[i] = static_cast<uint8_t>(text[i]);
     }
-    probe->TrieHash = HashOf(*probe);
+    const uint8_t options = wide ? 1 : 0;
+    const uint32_t hash = HashCRC32(key, bytes);
     ++totalCount_;
 
     bool added = false;
-    auto* entry = static_cast<TSSTEntry*>(FindOrInsert(*probe, [&]() -> THashTrieItem* {
-        void* block = ::operator new(blockSize);
-        std::memcpy(block, scratch_.data(), blockSize);
-        added = true;
-        return static_cast<TSSTEntry*>(block);
-    }));
+    auto* entry = static_cast<TSSTEntry*>(FindOrInsertHashed(
+        hash,
+        [&](const THashTrieItem& item) {
+            const auto& e = static_cast<const TSSTEntry&>(item);
+            return e.options_ == options && e.charCount_ == n && std::memcmp(e.Chars(), key, bytes) == 0;
+        },
+        [&]() -> THashTrieItem* {
+            auto* made = new (AllocateEntry(sizeof(TSSTEntry) + bytes)) TSSTEntry(static_cast<uint16_t>(n), options);
+            std::memcpy(made->MutableChars(), key, bytes);
+            added = true;
+            return made;
+        }));
     if (!added) ++entry->refCount_;
     return entry;
 }
@@ -132,7 +190,13 @@ WideString TSST2::GetString(const TSSTEntry* entry) {
 
 void TSST2::Clear() {
     totalCount_ = 0;
+#if QUARVEL_SST_POOL
+    // Every entry lives in the pool: the pool gives them back all at once.
+    FreeNodesOnly();
+    entries_.Clear();
+#else
     THashTrie::Clear();
+#endif
     buckets_.clear();
 }
 

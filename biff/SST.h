@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "biff/EntryPool.h"
 #include "biff/XLSHashTrie.h"
 #include "workbook/BIFFRecs.h"
 
@@ -104,12 +105,14 @@ protected:
 private:
     void StartContinue(TXLSStream& stream);
     void WriteChars(TXLSStream& stream, const TSSTEntry& entry);
+    void* AllocateEntry(size_t size);
 
     TXFonts* fonts_;
     int32_t maxRecordSize_ = DefaultMaxRecordSize;
     uint32_t totalCount_ = 0;
     std::vector<TExtSSTBucket> buckets_;  // gathered while writing, emptied at the end
-    std::vector<uint64_t> scratch_;  // the entry being added, built here before it is looked up
+    std::vector<uint8_t> scratch_;  // the key of the text being added, built here before it is looked up
+    TEntryPool entries_;  // where the entries live (builds with a sanitizer take them from the heap)
     // While writing.
     int32_t lengthPos_ = 0;
     int32_t recordStart_ = 0;

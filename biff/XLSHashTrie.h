@@ -101,7 +101,14 @@ public:
     // The item equal to `probe` (whose TrieHash must be set); when there is none, `make()` is called
     // once to create the item to insert (the trie sets its link and hash) and that item is returned.
     template <class Make>
-    THashTrieItem* FindOrInsert(const THashTrieItem& probe, Make&& make);
+    THashTrieItem* FindOrInsert(const THashTrieItem& probe, Make&& make) {
+        return FindOrInsertHashed(
+            probe.TrieHash, [&](const THashTrieItem& item) { return ItemsEqual(item, probe); }, make);
+    }
+    // The same for a key given by its hash and a test `equal(item)` of whether an item of that hash
+    // holds the key (it must agree with ItemsEqual): no probe item needs to be built.
+    template <class Equal, class Make>
+    THashTrieItem* FindOrInsertHashed(uint32_t hash, Equal&& equal, Make&& make);
     // Inserts `item` (its TrieHash set) unless an equal item is present; returns the item in the trie.
     THashTrieItem* Insert(THashTrieItem* item) {
         return FindOrInsert(*item, [item] { return item; });
@@ -125,6 +132,8 @@ protected:
     virtual uint32_t HashOf(const THashTrieItem& item) const = 0;
     virtual void FreeItem(THashTrieItem* item) = 0;
     virtual bool ItemsEqual(const THashTrieItem& a, const THashTrieItem& b) const = 0;
+    // Frees every node but none of the items, which the derived class then frees by itself.
+    void FreeNodesOnly();
 
 private:
     // Puts `value` into the empty slot `s` of the node held by `holder`, growing (and so moving) the
@@ -143,11 +152,10 @@ private:
     size_t count_ = 0;
 };
 
-template <class Make>
-THashTrieItem* THashTrie::FindOrInsert(const THashTrieItem& probe, Make&& make) {
+template <class Equal, class Make>
+THashTrieItem* THashTrie::FindOrInsertHashed(uint32_t hash, Equal&& equal, Make&& make) {
     if (!root_) root_ = TTreeItem::FromChild(TTreeItem::Create(0, 4));
     uintptr_t* holder = &root_;
-    const uint32_t hash = probe.TrieHash;
     uint32_t key = hash;
     for (;;) {
         TTreeItem* node = TTreeItem::Child(*holder);
@@ -170,11 +178,11 @@ THashTrieItem* THashTrie::FindOrInsert(const THashTrieItem& probe, Make&& make) 
             const TChainBlock* block = TTreeItem::Block(slot);
             const uint32_t* hashes = block->Hashes();
             for (uint32_t i = 0; i < block->count; ++i)
-                if (hashes[i] == hash && ItemsEqual(*block->Items()[i], probe)) return block->Items()[i];
+                if (hashes[i] == hash && equal(*block->Items()[i])) return block->Items()[i];
             length = block->count;
         } else {
             THashTrieItem* single = TTreeItem::Single(slot);
-            if (single->TrieHash == hash && ItemsEqual(*single, probe)) return single;
+            if (single->TrieHash == hash && equal(*single)) return single;
             length = 1;
         }
         if (length < MaxChain || node->depth >= MaxSplitDepth) {

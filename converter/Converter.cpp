@@ -1,27 +1,79 @@
 #include "converter/Converter.h"
 
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "converter/Fields.h"
 #include "converter/SheetBuilder.h"
 #include "platform/Files.h"
 
 namespace quarvel {
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+namespace {
+
+// Index of the first CR or LF at or after `from`, or the text's size.
+size_t NextLineBreak(std::string_view text, size_t from) {
+    const char* p = text.data();
+    const size_t n = text.size();
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+        if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r' || p[i] == '\n') return i;
+    }
+    return n;
+}
+
+// Calls f(line) for every line of the text, as SplitLines cuts them.
+template <class F>
+void ForEachLine(std::string_view text, F&& f) {
     size_t end = text.find('\0');
     if (end != std::string_view::npos) text = text.substr(0, end);
-    size_t start = 0, i = 0, n = text.size();
-    while (i < n) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
+    const size_t n = text.size();
+    size_t start = 0;
+    while (start < n) {
+        const size_t i = NextLineBreak(text, start);
+        if (i == n) {
+            f(text.substr(start));
+            return;
         }
+        f(text.substr(start, i - start));
+        start = i + ((text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1);
     }
-    if (start < n) lines.push_back(text.substr(start));
+}
+
+// A little more than the number of lines of the text (its LF bytes, or its CR bytes when it has
+// no LF), so that a list of them is allocated once.
+size_t LineCountHint(std::string_view text) {
+    auto count = [text](char c) {
+        size_t found = 0;
+        for (const char *p = text.data(), *end = p + text.size();
+             (p = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)))) != nullptr; ++p) {
+            ++found;
+        }
+        return found;
+    };
+    size_t breaks = count('\n');
+    if (breaks == 0) breaks = count('\r');
+    return breaks + 1;
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    lines.reserve(LineCountHint(text));
+    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
     return lines;
 }
 
@@ -45,7 +97,8 @@ TConverter::TConverter(TLocaleInfo locale, TCodePage codePage)
 
 void TConverter::SetLines(std::string_view text) {
     Lines.clear();
-    for (std::string_view line : SplitLines(text)) Lines.push_back(CodePage.Decode(line));
+    Lines.reserve(LineCountHint(text));
+    ForEachLine(text, [&](std::string_view line) { CodePage.AppendDecoded(line, Lines.emplace_back()); });
 }
 
 void TConverter::SplitFields(std::u16string_view line, char16_t divider) {
@@ -94,7 +147,11 @@ TConversionReport TConverter::RunConversion(const std::string& sourceFile, const
     } else {
         text = FlattenHtml(std::move(text), !textTarget);
     }
-    if (!textTarget) return BuildWorkbook(*this, targetFile);
+    if (!textTarget) {
+        // Lines hold what the workbook needs: the text's memory serves the workbook instead.
+        std::string().swap(text);
+        return BuildWorkbook(*this, targetFile);
+    }
     WriteFileAtomic(targetFile, text);
     return {};
 }

@@ -58,6 +58,10 @@ public:
     std::vector<WideString> Fields;          // the fields of the line last split
     TLocaleInfo Locale;
     TCodePage CodePage;
+    // Set by batch mode when the process ends right after the conversion: the workbook it built
+    // is then left for the system to take back with the rest of the process, instead of being
+    // taken apart piece by piece. Everything else (the window, tests) leaves it unset.
+    bool EndsProcess = false;
 
     // Converts SourceFile to TargetFile with the current settings (the paths given here). Lines
     // serve the workbook only: after a text conversion they are left empty.

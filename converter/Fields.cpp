@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+
+#include "platform/Text.h"
 
 namespace quarvel {
 
@@ -31,9 +34,11 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
     int intDigits = 0, leadingZeros = 0, fracDigits = 0, fracZeros = 0;
     bool significant = false, point = false;
+    uint64_t mantissa = 0;  // all the digits as one integer: at most 19 of them, so it fits
     for (; i < text.size(); ++i) {
         char16_t c = text[i];
         if (IsDigit(c)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - u'0');
             if (!point) {
                 if (c != u'0' || significant) {
                     significant = true;
@@ -73,6 +78,19 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
         if (negativeExponent) exponent = -exponent;
     }
     if (i != text.size()) return false;
+
+    // Exactly representable digits scaled by an exactly representable power of ten: one rounding,
+    // so the result is the correctly rounded value that from_chars gives, at a fraction of the cost.
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const long scale = exponent - fracDigits;
+    if (ascii.size() <= sizeof ascii.data && mantissa <= (uint64_t(1) << 53) && scale >= -22 && scale <= 22) {
+        const double digits = static_cast<double>(mantissa);
+        const double value = scale >= 0 ? digits * kPowersOfTen[scale] : digits / kPowersOfTen[-scale];
+        result = negative ? -value : value;
+        return true;
+    }
 
     double value = 0;
     if (ascii.size() > sizeof ascii.data) return false;  // not reached: fields of 20 or more are text
@@ -122,29 +140,42 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
             }
         }
     }
-    code.assign(first, length);
+    if (!decimalSeen && !groupingSeen) {
+        code.assign(u"0");
+        return;
+    }
     if (groupingSeen) {
-        size_t last = code.find_last_of(std::u16string_view(&locale.ThousandSeparator, 1));
-        size_t blank = code.find_last_of(u' ');
-        if (blank != WideString::npos && (last == WideString::npos || blank > last)) last = blank;
-        if (last != WideString::npos) {
-            code.erase(0, last);
-            code.insert(code.begin(), u'#');
+        // From the last separator (a thousands separator or a blank) on, behind one "#".
+        for (size_t i = length; i-- > 0;) {
+            if (first[i] == locale.ThousandSeparator || first[i] == u' ') {
+                code.assign(1, u'#');
+                code.append(first + i, length - i);
+                return;
+            }
         }
     }
-    if (!decimalSeen && !groupingSeen) code.assign(u"0");
+    code.assign(first, length);
 }
 
 // The number format code that mirrors how the field writes its date and time, into `code`.
 void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
-    size_t split = field.find_last_of(u" \u00A0");
-    std::u16string_view datePart = split == std::u16string_view::npos ? field : field.substr(0, split);
-    std::u16string_view timePart =
-        split == std::u16string_view::npos ? std::u16string_view() : field.substr(split + 1);
+    // The date part runs to the field's last blank (a space or a no-break space), the time part
+    // after it.
+    size_t split = field.size();
+    while (split > 0 && field[split - 1] != u' ' && field[split - 1] != kNoBreakSpace) --split;
+    const bool hasTime = split > 0;
+    std::u16string_view datePart = hasTime ? field.substr(0, split - 1) : field;
+    std::u16string_view timePart = hasTime ? field.substr(split) : std::u16string_view();
 
     auto letter = [](const WideString& order, size_t k) { return k < order.size() ? order[k] : u' '; };
 
-    code.clear();
+    // At most 3 pieces of at most 4 letters with 2 separators, a blank and 3 pieces of 2 letters
+    // with 2 separators.
+    char16_t out[32];
+    size_t n = 0;
+    auto append = [&](size_t count, char16_t c) {
+        while (count-- > 0) out[n++] = c;
+    };
     size_t pieces[3] = {0, 0, 0};
     char16_t separator = 0;
     size_t piece = 0;
@@ -159,12 +190,12 @@ void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale
     for (size_t k = 0; k < 3; ++k) {
         char16_t l = letter(locale.DateOrder, k);
         size_t count = pieces[k] == 1 ? 1 : (pieces[k] == 4 && l == u'Y' ? 4 : 2);
-        code.append(count, l);
-        if (k < 2 && separator) code.push_back(separator);
+        append(count, l);
+        if (k < 2 && separator) append(1, separator);
     }
 
     if (!timePart.empty()) {
-        code.push_back(u' ');
+        append(1, u' ');
         size_t timePieces[3] = {0, 0, 0};
         char16_t timeSeparator = 0;
         piece = 0;
@@ -177,10 +208,11 @@ void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale
             }
         }
         for (size_t k = 0; k < 3; ++k) {
-            code.append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
-            if (k < 2 && timeSeparator) code.push_back(timeSeparator);
+            append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
+            if (k < 2 && timeSeparator) append(1, timeSeparator);
         }
     }
+    code.assign(out, n);
 }
 
 // A cursor over the text of a date-time.
@@ -217,6 +249,14 @@ public:
 
     // An AM or PM designator, the locale's or the English one, ASCII case ignored: 1 AM, 2 PM, 0 none.
     int Designator() {
+        if (pos_ >= text_.size()) return 0;
+        // Every candidate starts with a letter: most texts are told apart by their first unit.
+        const char16_t first = AsciiUpper(text_[pos_]);
+        if (first != u'A' && first != u'P' &&
+            (locale_.TimeAMString.empty() || first != AsciiUpper(locale_.TimeAMString[0])) &&
+            (locale_.TimePMString.empty() || first != AsciiUpper(locale_.TimePMString[0]))) {
+            return 0;
+        }
         const std::u16string_view candidates[4] = {locale_.TimeAMString, u"AM", locale_.TimePMString, u"PM"};
         for (int k = 0; k < 4; ++k) {
             std::u16string_view name = candidates[k];
@@ -326,6 +366,27 @@ bool ScanTime(TDateTimeScanner& scan, const TLocaleSettings& locale, double& tim
     return true;
 }
 
+// Whether the field can be neither a number nor a date-time, judged by its first characters: a
+// number's text starts (after blanks and thousands separators) with a sign, a digit or a decimal
+// point, and a date-time's (after blanks) with a digit or an AM/PM designator. Only a field this
+// rules out is cut short; every other one goes through the whole recognition.
+bool CannotBeValue(std::u16string_view field, const TLocaleSettings& locale) {
+    size_t i = 0;
+    while (i < field.size() && (field[i] == u' ' || field[i] == locale.ThousandSeparator)) ++i;
+    if (i == field.size()) return false;
+    char16_t c = field[i];
+    if (IsDigit(c) || c == u'+' || c == u'-' || c == u'.' || c == locale.DecimalSeparator) return false;
+    i = 0;
+    while (i < field.size() && (field[i] == u' ' || field[i] == kNoBreakSpace)) ++i;
+    if (i == field.size()) return false;
+    c = AsciiUpper(field[i]);
+    if (IsDigit(c) || c == u'A' || c == u'P') return false;
+    for (const WideString* designator : {&locale.TimeAMString, &locale.TimePMString}) {
+        if (!designator->empty() && c == AsciiUpper((*designator)[0])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 WideString DateOrder(std::u16string_view shortDateFormat, char16_t dateSeparator) {
@@ -377,7 +438,7 @@ void SplitFields(std::u16string_view line, char16_t divider, std::vector<WideStr
     fields.clear();
     size_t start = 0;
     for (;;) {
-        size_t end = line.find(divider, start);
+        size_t end = FindUnit(line, divider, start);
         if (end == std::u16string_view::npos) {
             fields.emplace_back(line.substr(start));
             return;
@@ -431,11 +492,16 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
         return true;
     };
 
+    if (CannotBeValue(field, locale)) return fkText;
+
     // Where the thousands separator is also the date separator, a field holding it twice is a
     // date when it parses as one; otherwise every such date would read as a large integer.
-    size_t dateSeparators = 0;
-    for (char16_t c : field) dateSeparators += c == locale.DateSeparator;
-    bool dateFirst = locale.ThousandSeparator == locale.DateSeparator && dateSeparators >= 2;
+    bool dateFirst = false;
+    if (locale.ThousandSeparator == locale.DateSeparator) {
+        size_t dateSeparators = 0;
+        for (char16_t c : field) dateSeparators += c == locale.DateSeparator;
+        dateFirst = dateSeparators >= 2;
+    }
     if (dateFirst && asDateTime()) return fkDateTime;
 
     // Fields have at most 19 characters here, and so has the cleaned text.

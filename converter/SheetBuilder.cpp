@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -95,6 +97,11 @@ private:
             }
             const bool bordered = borders_ && LineBordered(converter_, static_cast<int64_t>(i));
             const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
+            // Every field of the line becomes a cell, so the row's blocks are made in one step.
+            if (storable) {
+                sheet_.Cells().ReserveRow(
+                    row, static_cast<int32_t>(std::min<size_t>(fields.size(), TCellStorage::ColumnCount)) - 1);
+            }
             for (size_t j = 0; j < fields.size(); ++j) {
                 const std::u16string_view field = fields[j];
                 // The column's running width: the longest value so far, at most the wrap width.
@@ -113,7 +120,7 @@ private:
         fields.clear();
         size_t start = 0;
         for (;;) {
-            const size_t end = line.find(divider_, start);
+            const size_t end = FindUnit(line, divider_, start);
             if (end == std::u16string_view::npos) {
                 fields.push_back(line.substr(start));
                 return;
@@ -126,13 +133,16 @@ private:
     void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered) {
         TCell* cell = nullptr;
         const TFieldKind kind = ClassifyField(field, locale_, value_);
+        // A date-time is stored as SetAsDateTime stores it: the number, then the locale's format
+        // for it (below, where it can be passed by), which the mirrored one replaces.
+        const WideString* datePattern = nullptr;
         switch (kind) {
             case fkNumber:
                 sheet_.SetAsFloat(col, row, value_.Number);
                 break;
             case fkDateTime:
-                // Gives the locale's format, which the mirrored one replaces below.
-                sheet_.SetAsDateTime(col, row, value_.DateTime);
+                sheet_.SetAsFloat(col, row, value_.DateTime);
+                datePattern = sheet_.DateTimePattern(value_.DateTime);
                 break;
             default:
                 text_.assign(field);
@@ -147,13 +157,20 @@ private:
         if (reuseFormats_) {
             chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
             if (chain->Final) {
-                const int position = cell->Formats().Find(*chain->Final);
-                if (position >= 0) {
+                // Find answers the same while the list has not changed since it was last asked.
+                TCellFormats& formats = cell->Formats();
+                if (chain->FoundAt != formats.Changes()) {
+                    chain->Position = formats.Find(*chain->Final);
+                    chain->FoundAt = formats.Changes();
+                }
+                const int position = chain->Position;
+                if (position >= 0 && (!datePattern || PassDatePattern(*cell, *chain->Final, *datePattern))) {
                     cell->SetFormatIndex(static_cast<uint16_t>(position));
                     return;
                 }
             }
         }
+        if (datePattern) cell->SetNumberFormat(*datePattern);
         if (kind != fkText) cell->SetNumberFormat(value_.FormatCode);
         if (bordered) SetThinBorders(*cell, colour_);
         if (wrap) cell->SetFormatOptions(foWrapText);
@@ -161,17 +178,31 @@ private:
         if (chain) chain->Final = std::make_unique<TCellFormat>(nullptr, cell->Format());
     }
 
+    // The locale's format of a date would be made on the cell's format and dropped again when the
+    // cell moves to `final`: only its traces are left (see PassNumberFormat). That takes a start
+    // on a permanent format (the default ones) and a final format that differs from the start in
+    // more than the number format, so that the move never lands on the format that was passed by.
+    static bool PassDatePattern(TCell& cell, const TCellFormat& final, const WideString& pattern) {
+        TCellFormat::TBody start = cell.Format().Body(), end = final.Body();
+        start[2] = start[3] = end[2] = end[3] = 0;
+        if (start == end) return false;
+        return cell.PassNumberFormat(pattern);
+    }
+
     // The setters above take a cell from the format it starts on to one that depends only on that
     // format (less its number format, when one is set), the number format, the borders and the
     // wrap. Run once for each such start, they leave every format and number format of the list
     // where a later cell of the same start would leave them; that cell only has to move to the
-    // format the first one ended on. (A date's own first format, and the number format id it
-    // takes, come and go as before: SetAsDateTime still runs for every date.)
+    // format the first one ended on. (A date's own first format, with the locale's number format,
+    // is not made again: what making and dropping it leaves behind, the number format id it
+    // spends, is left behind all the same.)
     struct TFormatChain {
         TCellFormat::TBody Start;
         bool Bordered;
         bool Wrap;
         std::unique_ptr<TCellFormat> Final;  // a copy outside the list, holding no references
+        int Position = -1;                   // where Find found Final ...
+        uint64_t FoundAt = UINT64_MAX;       // ... when the list's Changes() were this
     };
 
     TFormatChain& FindChain(const TCell& cell, const WideString* numberFormat, bool bordered, bool wrap) {
@@ -186,7 +217,7 @@ private:
         for (TFormatChain& chain : *chains) {
             if (chain.Start == start && chain.Bordered == bordered && chain.Wrap == wrap) return chain;
         }
-        chains->push_back({start, bordered, wrap, nullptr});
+        chains->push_back({start, bordered, wrap, nullptr, -1, UINT64_MAX});
         return chains->back();
     }
 
@@ -288,7 +319,13 @@ private:
     WideString text_;
     TFieldValue value_;
     std::vector<TFormatChain> textChains_;
-    std::unordered_map<WideString, std::vector<TFormatChain>> numberChains_;
+    // Format codes compared as bytes: this lookup runs for every number and date.
+    struct TSameCode {
+        bool operator()(const WideString& a, const WideString& b) const {
+            return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+        }
+    };
+    std::unordered_map<WideString, std::vector<TFormatChain>, std::hash<WideString>, TSameCode> numberChains_;
     size_t allFields_ = 0;     // most fields of any line
     size_t storedFields_ = 0;  // most fields of a line within the store's rows
     int64_t rowsUnstored_ = 0;
@@ -324,12 +361,14 @@ TConversionReport BuildWorkbook(TConverter& converter, const std::string& target
     CheckWorkbookSettings(converter.Settings);
     // Every conversion starts from a fresh workbook with the stored values, so nothing of an
     // earlier conversion reaches this file.
-    TXLSWorkbook workbook(converter.Locale);
-    workbook.ApplyStoredValues();
-    TConversionReport report = FillWorkbook(converter, workbook);
-    WriteWorkbookFile(workbook, targetFile);
-    report.RowsCut = AddCounts(report.RowsCut, workbook.RowsCut());
-    report.ColsCut = AddCounts(report.ColsCut, workbook.ColsCut());
+    auto workbook = std::make_unique<TXLSWorkbook>(converter.Locale);
+    workbook->ApplyStoredValues();
+    TConversionReport report = FillWorkbook(converter, *workbook);
+    WriteWorkbookFile(*workbook, targetFile);
+    report.RowsCut = AddCounts(report.RowsCut, workbook->RowsCut());
+    report.ColsCut = AddCounts(report.ColsCut, workbook->ColsCut());
+    // Written: when the process ends now, its end gives the memory back all at once.
+    if (converter.EndsProcess) static_cast<void>(workbook.release());
     return report;
 }
 

@@ -103,6 +103,12 @@ std::string ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
+size_t FileSizeHint(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
+    return static_cast<size_t>(info.st_size);
+}
+
 void WriteFileAtomic(const std::string& path, std::string_view bytes) {
     if (path.empty()) Fail(path, ENOENT);
     // A target the user may not write stays as it is, as if it were opened for writing.

@@ -1,6 +1,7 @@
 // Whole-file reading and atomic whole-file writing over POSIX I/O.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,9 @@ std::string FileErrorMessage(int code);
 
 // Reads the whole file as bytes. Throws FileError naming the path.
 std::string ReadWholeFile(const std::string& path);
+
+// The size of a regular file, or 0 when it is not one or cannot be examined (never fails).
+size_t FileSizeHint(const std::string& path);
 
 // Writes bytes to a temporary file in the target's folder and renames it over the target once
 // every byte is written and the file closed, so that the target appears only whole: on any failure the temporary file is removed,

@@ -1,5 +1,12 @@
 #include "platform/Text.h"
 
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quarvel {
 
 namespace {
@@ -10,6 +17,29 @@ constexpr char16_t kWindows1252High[32] = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
+
+// Widens the run of ASCII bytes at the start of [p, p + n) into w; returns its length. Blocks of
+// 16 (8 without SSE2) bytes at a time; the rest of the run is left to the caller's loop.
+inline size_t WidenAscii(const unsigned char* p, size_t n, char16_t* w) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(bytes) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#else
+    for (; i + 8 <= n; i += 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, p + i, 8);
+        if (bytes & 0x8080808080808080ull) break;
+        for (size_t k = 0; k < 8; ++k) w[i + k] = p[i + k];
+    }
+#endif
+    return i;
+}
 
 // Length of the well-formed UTF-8 sequence starting at p (at most `left` bytes), or 0.
 // Follows the table of well-formed byte sequences of the Unicode standard.
@@ -59,6 +89,12 @@ void AppendUtf8AsUtf16(std::string_view bytes, WideString& out) {
     while (i < n) {
         unsigned char b = p[i];
         if (b < 0x80) {
+            const size_t run = WidenAscii(p + i, n - i, w);
+            if (run > 0) {
+                i += run;
+                w += run;
+                continue;
+            }
             *w++ = b;
             ++i;
             continue;
@@ -79,6 +115,24 @@ void AppendUtf8AsUtf16(std::string_view bytes, WideString& out) {
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));
+}
+
+size_t FindUnit(std::u16string_view text, char16_t unit, size_t from) {
+    const char16_t* p = text.data();
+    const size_t n = text.size();
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted));
+        if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == unit) return i;
+    }
+    return std::u16string_view::npos;
 }
 
 WideString Utf8ToUtf16(std::string_view bytes) {

@@ -19,6 +19,10 @@ char16_t Windows1252ToUnicode(unsigned char byte);
 void AppendUtf8AsUtf16(std::string_view bytes, WideString& out);
 WideString Utf8ToUtf16(std::string_view bytes);
 
+// Position of the first `unit` in text at or after `from`, or npos: what text.find(unit, from)
+// gives, searched 8 units at a time.
+size_t FindUnit(std::u16string_view text, char16_t unit, size_t from);
+
 // Encodes UTF-16 as UTF-8. An unpaired surrogate becomes U+FFFD.
 void AppendUtf16AsUtf8(std::u16string_view text, std::string& out);
 std::string Utf16ToUtf8(std::u16string_view text);

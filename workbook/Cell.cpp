@@ -60,7 +60,7 @@ public:
         block->free = slot;
         if (--block->live == 0 && block != current_) {
             Unlink(block);
-            std::free(block);
+            UnmapAlignedBlock(block, BlockSize);
         }
     }
 
@@ -94,9 +94,7 @@ private:
     };
 
     static TBlock* NewBlock() {
-        void* memory = std::aligned_alloc(BlockSize, BlockSize);
-        if (!memory) throw std::bad_alloc();
-        AdviseHugePages(memory, BlockSize);
+        void* memory = MapAlignedBlock(BlockSize);
         return new (memory) TBlock{nullptr, nullptr, nullptr, 0, 0};
     }
 

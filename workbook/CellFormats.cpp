@@ -102,6 +102,11 @@ constexpr DefaultRow DefaultTable[21] = {
 // ---------------------------------------------------------------------------------------------
 // TNumberFormats
 
+// Compared as bytes: lookups by string run for every date and number cell.
+bool TNumberFormats::TSameString::operator()(const WideString& a, const WideString& b) const {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 void TNumberFormats::Index(TNumberFormat& format) {
     if (!format.FormatString().empty()) {
         // A node given up by Release is used again: a date cell adds a number format and drops it
@@ -169,6 +174,21 @@ TNumberFormat& TNumberFormats::FindOrAdd(const WideString& formatString) {
     items_.insert(at, std::move(format));
     Index(added);
     return added;
+}
+
+int32_t TNumberFormats::AddAndRelease(const WideString& formatString) {
+    TNumberFormat* found = nullptr;
+    if (formatString.empty()) {
+        if (!items_.empty()) found = items_.front().get();
+    } else if (const auto it = byString_.find(formatString); it != byString_.end()) {
+        found = it->second;
+    }
+    if (found == nullptr) {
+        NextCustomId();
+        return -1;
+    }
+    if (found->FormatId() < FirstCustomId) found->SetRefCount(found->RefCount() + 1);
+    return found->FormatId();
 }
 
 int TNumberFormats::FindById(int32_t id) const {
@@ -653,6 +673,7 @@ void TCellFormats::Delete(int position) {
 }
 
 void TCellFormats::Clear() {
+    ++changes_;
     for (auto& format : items_) format->hooked_ = false;
     items_.clear();
     spare_.clear();
@@ -687,6 +708,7 @@ bool TCellFormats::FontInUse(int fontPosition, const TCellFormat* except) const 
 }
 
 void TCellFormats::Hook(TCellFormat& format) {
+    ++changes_;
     if (2 * (hooked_ + 1) > buckets_.size()) Rehash(buckets_.size() * 2);
     format.hash_ = HashBody(format.body_);
     TCellFormat*& head = buckets_[format.hash_ & (buckets_.size() - 1)];
@@ -698,6 +720,7 @@ void TCellFormats::Hook(TCellFormat& format) {
 
 void TCellFormats::Unhook(TCellFormat& format) {
     if (!format.hooked_) return;
+    ++changes_;
     TCellFormat** link = &buckets_[format.hash_ & (buckets_.size() - 1)];
     while (*link != &format) link = &(*link)->next_;
     *link = format.next_;

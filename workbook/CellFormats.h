@@ -75,6 +75,12 @@ public:
     // LastFormatId + 1 and never reused, until the counter reaches 65535; from then on the
     // lowest id from 59 up that no current format uses is taken, so ids always fit 16 bits.
     TNumberFormat& FindOrAdd(const WideString& formatString);
+    // What FindOrAdd(formatString) followed by Release of the id it gave leaves behind, without
+    // making a format: a built-in format counts one more holder (so it is used), an existing custom
+    // format is as it was, and for a string not in the list the id a new format would have taken
+    // is spent. Returns the id of the format found, or -1 for a string not in the list. Fails as
+    // FindOrAdd does when no id is left.
+    int32_t AddAndRelease(const WideString& formatString);
     // Position of the format with this id (binary search), or -1.
     int FindById(int32_t id) const;
     // The format with this id; a missing id is a list index error.
@@ -105,9 +111,13 @@ private:
     std::vector<std::unique_ptr<TNumberFormat>> items_;
     // Non-empty strings to their format; strings are unique in the list, since formats are
     // only added when no equal one exists.
-    std::unordered_map<WideString, TNumberFormat*> byString_;
+    struct TSameString {
+        bool operator()(const WideString& a, const WideString& b) const;
+    };
+    using TByString = std::unordered_map<WideString, TNumberFormat*, std::hash<WideString>, TSameString>;
+    TByString byString_;
     // The node of the last string removed, kept for the next one added.
-    std::unordered_map<WideString, TNumberFormat*>::node_type spareNode_;
+    TByString::node_type spareNode_;
     // Id to format, for the lookups every format copy makes.
     std::vector<TNumberFormat*> byId_;
     int32_t lastFormatId_ = 0;
@@ -306,6 +316,9 @@ public:
     TCellFormat& Add(const TCellFormat& source);
     // Position of the first format in list order with a body equal to format's, or -1.
     int Find(const TCellFormat& format) const;
+    // A count that moves on whenever the list changes in a way Find can tell: a format added,
+    // removed, renumbered or edited. While it stays the same, Find gives the same answers.
+    uint64_t Changes() const { return changes_; }
     // Removes and frees the format; every later format moves down one place.
     void Delete(int position);
     // Removes every format and every number format.
@@ -342,6 +355,7 @@ private:
     std::vector<std::unique_ptr<TCellFormat>> spare_;
     std::vector<TCellFormat*> buckets_;               // hash chains over the bodies
     size_t hooked_ = 0;
+    uint64_t changes_ = 0;
 };
 
 }  // namespace quarvel

@@ -103,6 +103,30 @@ TCell*& TCellStorage::Slot(uint32_t col, uint32_t row) {
     return cells->Items()[i4];
 }
 
+void TCellStorage::ReserveRow(int32_t row, int32_t lastCol) {
+    if (!InAddressSpace(lastCol, row) || lastCol < 0) return;
+    const auto col = static_cast<uint32_t>(lastCol);
+    const uint32_t i1 = static_cast<uint32_t>(row) >> 10, i2 = static_cast<uint32_t>(row) & (kRowsPerRange - 1);
+    const uint32_t last3 = col >> 7;
+    TRowRange*& range = level1_[i1];
+    if (!range) range = new TRowRange();
+    TRowBlocks*& blocks = range->rows[i2];
+    if (!blocks)
+        blocks = TRowBlocks::Create(last3 + 1);
+    else if (blocks->Length() <= last3)
+        blocks = TRowBlocks::Grow(blocks, last3 + 1);
+    for (uint32_t i3 = 0; i3 <= last3; ++i3) {
+        // Full blocks up to the last, which reaches to lastCol rounded up to four columns.
+        const uint32_t i4 = i3 < last3 ? kBlockColumns - 1 : (col & (kBlockColumns - 1));
+        const uint32_t length = std::min((i4 + 1 + 3) & ~3u, kBlockColumns);
+        TCellBlock*& cells = blocks->Items()[i3];
+        if (!cells)
+            cells = TCellBlock::Create(length);
+        else if (cells->Length() < length)
+            cells = TCellBlock::Grow(cells, length);
+    }
+}
+
 TCell** TCellStorage::FindSlot(uint32_t col, uint32_t row) const {
     const TRowRange* range = level1_[row >> 10];
     if (!range) return nullptr;

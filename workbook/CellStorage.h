@@ -60,6 +60,12 @@ public:
     // As SetCell, but a replaced cell keeps its format to itself: it is freed as it is (its string
     // entry released). For moving blocks of cells.
     int PutCell(int32_t col, int32_t row, std::unique_ptr<TCell> cell);
+    // Makes room for the cells of one row from column 0 to lastCol, to be stored next: the row's
+    // blocks are made (or grown) to hold those columns in one step, instead of growing a few
+    // times while the cells are stored one by one. Stores no cell. Only for a row that is about to
+    // get cells: a store that held a block reports another used area than one that never did.
+    // Nothing outside the address space.
+    void ReserveRow(int32_t row, int32_t lastCol);
     // Takes the cell out of its slot without freeing it; null when there is none.
     std::unique_ptr<TCell> DetachCell(int32_t col, int32_t row);
     // Frees the cell at (col, row) and clears its slot; nothing when there is none. The string

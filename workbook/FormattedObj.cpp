@@ -84,6 +84,29 @@ void TFormattedObject::AssignFont(const TXFont& font) {
     AssignFormat(temporary);
 }
 
+bool TFormattedObject::PassNumberFormat(const WideString& value) {
+    TCellFormats& formats = Formats();
+    if (format_->Index() >= formats.FixedCount()) return false;
+    TNumberFormats& numbers = formats.NumberFormats();
+    TNumberFormat& current = numbers.ById(format_->NumberFormatIndex());
+    if (current.FormatString() == value) return true;  // SetNumberFormat changes nothing
+    // The copy of the format that SetNumberFormat changes takes a reference on the current number
+    // format, which only a custom format gets back.
+    if (current.FormatId() < TNumberFormats::FirstCustomId) current.SetRefCount(current.RefCount() + 1);
+    const int32_t id = numbers.AddAndRelease(value);
+    if (id >= 0 && id < TNumberFormats::FirstCustomId) {
+        // A format made for the object (none equal was in the list) would also have taken a
+        // reference on the built-in number format, which built-in formats never give back.
+        TCellFormat made(nullptr, *format_);
+        made.SetNumberFormatIndex(static_cast<uint16_t>(id));
+        if (formats.Find(made) < 0) {
+            TNumberFormat& builtIn = numbers.ById(id);
+            builtIn.SetRefCount(builtIn.RefCount() + 1);
+        }
+    }
+    return true;
+}
+
 const TXFont& TFormattedObject::CurrentFont() const {
     return Formats().Fonts().Items(format_->FontIndex());
 }

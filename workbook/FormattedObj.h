@@ -39,6 +39,13 @@ public:
     void AssignFormat(const TCellFormat& format);
     // Makes the object use a format that is the current one with the given font.
     void AssignFont(const TXFont& font);
+    // For an object about to move to another format (SetFormatIndex): leaves the lists as
+    // SetNumberFormat(value) and then that move would, without making the format SetNumberFormat
+    // would have made and deleted again (number formats used, and a custom id spent for a new
+    // string, as TNumberFormats::AddAndRelease tells). Only for an object on one of the permanent
+    // formats, which SetNumberFormat cannot delete; returns false, changing nothing, for any
+    // other. The caller makes sure the move does not go to a format equal to the one made here.
+    bool PassNumberFormat(const WideString& value);
 
     // Properties read from Format (and its font).
     TExcelColor FillPatternBackColor() const;  // at most 64: the default 65 reads as 64

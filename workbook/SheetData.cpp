@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "biff/SST.h"
@@ -242,27 +243,29 @@ void TSheet::SetAsWideString(int32_t col, int32_t row, const WideString& text) {
 
 void TSheet::SetAsDateTime(int32_t col, int32_t row, double x) {
     SetAsFloat(col, row, x);
+    if (const WideString* format = DateTimePattern(x)) cells_.GetCell(col, row)->SetNumberFormat(*format);
+}
+
+const WideString* TSheet::DateTimePattern(double x) {
     const TLocaleInfo& locale = workbook_.Locale();
     const double whole = std::trunc(x);
     const double fraction = x - whole;
     // The patterns are made once for the locale's formats, not for every cell.
-    if (!patternsMade_ || patternsDate_ != locale.ShortDateFormat || patternsTime_ != locale.ShortTimeFormat) {
+    // Compared as bytes: this runs for every date.
+    auto same = [](const WideString& a, const WideString& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+    };
+    if (!patternsMade_ || !same(patternsDate_, locale.ShortDateFormat) || !same(patternsTime_, locale.ShortTimeFormat)) {
         patternsMade_ = true;
         patternsDate_ = locale.ShortDateFormat;
         patternsTime_ = locale.ShortTimeFormat;
         timePattern_ = TimePattern(locale.ShortTimeFormat);
         dateTimePattern_ = locale.ShortDateFormat + u" " + timePattern_;
     }
-    const WideString* format;
-    if (whole > 0 && fraction > 0)
-        format = &dateTimePattern_;
-    else if (whole > 0 && fraction == 0)
-        format = &locale.ShortDateFormat;
-    else if (whole <= 0 && fraction > 0)
-        format = &timePattern_;
-    else
-        return;
-    cells_.GetCell(col, row)->SetNumberFormat(*format);
+    if (whole > 0 && fraction > 0) return &dateTimePattern_;
+    if (whole > 0 && fraction == 0) return &locale.ShortDateFormat;
+    if (whole <= 0 && fraction > 0) return &timePattern_;
+    return nullptr;
 }
 
 WideString TSheet::AsString(int32_t col, int32_t row) {

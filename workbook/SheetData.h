@@ -372,6 +372,8 @@ public:
     // alone for whole days, the time alone below one day; no change for x <= 0 without a
     // positive fraction. An "AMPM" placeholder of the time format (any case) becomes "AM/PM".
     void SetAsDateTime(int32_t col, int32_t row, double x);
+    // The number format SetAsDateTime gives the cell of x (see there), or null when it gives none.
+    const WideString* DateTimePattern(double x);
     // The value as text: empty for a blank cell or none, the string of a text cell, the general
     // decimal form (15 significant digits) of a number.
     WideString AsString(int32_t col, int32_t row);

@@ -250,6 +250,39 @@ TEST(SSTEntries, EqualTextsShareOneCountedEntry) {
     EXPECT_EQ(sst.TotalCount(), 5u);
 }
 
+// The key is the character bytes, so a UTF-16 text has the key of the one-byte text made of its
+// bytes: "\u4F60\u597D" and "`O}Y" both hash and compare the bytes 60 4F 7D 59. The type tells
+// them apart; otherwise one text's cells would show the other's text.
+TEST(SSTEntries, TextsWhoseKeyBytesAgreeButNotTheirTypesStayApart) {
+    const std::pair<WideString, WideString> pairs[] = {
+        {u"`O}Y", u"\u4F60\u597D"},
+        {u"ab", u"\u6261"},
+        {u"\u00E9\u00FF\u0001\u00C0", u"\uFFE9\uC001"},
+    };
+    for (const auto& [narrow, wide] : pairs) {
+        ASSERT_EQ(Key(narrow).size(), Key(wide).size());
+        ASSERT_EQ(Hash(narrow), Hash(wide));
+        for (bool narrowFirst : {true, false}) {
+            TSST2 sst(kFonts);
+            TSSTEntry* first = sst.AddString(narrowFirst ? narrow : wide);
+            TSSTEntry* second = sst.AddString(narrowFirst ? wide : narrow);
+            ASSERT_NE(first, second);
+            EXPECT_EQ(TSST2::GetString(first), narrowFirst ? narrow : wide);
+            EXPECT_EQ(TSST2::GetString(second), narrowFirst ? wide : narrow);
+            EXPECT_EQ(sst.AddString(narrow), narrowFirst ? first : second);
+            EXPECT_EQ(sst.AddString(wide), narrowFirst ? second : first);
+            EXPECT_EQ(sst.UniqueCount(), 2u);
+            EXPECT_EQ(first->RefCount(), 2);
+            EXPECT_EQ(second->RefCount(), 2);
+            // Releasing one leaves the other where it was.
+            sst.ReleaseString(first);
+            sst.ReleaseString(first);
+            EXPECT_EQ(sst.AddString(narrowFirst ? wide : narrow), second);
+            EXPECT_EQ(sst.UniqueCount(), 1u);
+        }
+    }
+}
+
 TEST(SSTEntries, TheLastReleaseRemovesTheEntry) {
     TSST2 sst(kFonts);
     TSSTEntry* a = sst.AddString(u"x");

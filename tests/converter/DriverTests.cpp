@@ -34,6 +34,24 @@ TEST(SplitLines, LineEnds) {
     }
 }
 
+// Line breaks are searched in blocks: a break at any offset of a long line, and lines of every
+// length around the block size, are cut as they are in short text.
+TEST(SplitLines, BreaksAtEveryOffsetOfLongLines) {
+    for (const std::string breakBytes : {"\r", "\n", "\r\n", "\n\r"}) {
+        for (size_t length = 0; length <= 40; ++length) {
+            const std::string first(length, 'x');
+            const std::string second = std::string(length % 7 + 14, 'y');
+            const std::string text = first + breakBytes + second + breakBytes + "z";
+            std::vector<std::string_view> expected = {first};
+            if (breakBytes == "\n\r") expected.push_back("");
+            expected.push_back(second);
+            if (breakBytes == "\n\r") expected.push_back("");
+            expected.push_back("z");
+            EXPECT_EQ(SplitLines(text), expected) << length << " " << int(breakBytes[0]);
+        }
+    }
+}
+
 TEST(IsTextTarget, FirstFourCharactersOfTheLowerCasedExtension) {
     const std::pair<const char*, bool> cases[] = {
         {"report.txt", true},  {"report.TXT", true},   {"report.csv", true},  {"report.Csv", true},

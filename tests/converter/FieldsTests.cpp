@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include "converter/Fields.h"
 
@@ -237,6 +241,79 @@ TEST(DateSerial, CountsDaysFrom30December1899) {
     EXPECT_EQ(DateSerial(1800, 1, 1), -36522);
     EXPECT_EQ(DateSerial(9999, 12, 31), 2958465);
     EXPECT_EQ(DateSerial(1, 1, 1), -693593);
+}
+
+// A number's value is the correctly rounded value of its digits, bit for bit (the file holds the
+// double as it is): the same as strtod gives for the cleaned text. Short decimals take a fast
+// path, so the cases cross its limits: 2^53, powers of ten up to 1e22, exponents, signs.
+TEST(ClassifyField, NumbersAreTheCorrectlyRoundedValueOfTheirDigits) {
+    std::vector<std::string> texts = {"9007199254740992", "9007199254740993", "9007199254740995",
+                                      "18014398509481985", "1e22", "1e23", "9e22", "123456789e-22",
+                                      "123456789e-23", "0.1", "0.3", "1.7976931348623157e308", "4.9e-324",
+                                      "-0", "-0.0", "0.000000000000000000", "999999999999999999", "1e-22",
+                                      "3.0000000000000004", "2.2250738585072011e-308", ".1e23", "5e-1"};
+    std::mt19937 rng(11);
+    for (int k = 0; k < 20000; ++k) {
+        std::string t;
+        if (rng() % 4 == 0) t += rng() % 2 ? '-' : '+';
+        const int digits = 1 + static_cast<int>(rng() % 17);
+        const int point = static_cast<int>(rng() % (digits + 2));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) t += '.';
+            t += static_cast<char>('0' + rng() % 10);
+        }
+        if (rng() % 3 == 0 && t.size() < 15) t += "e" + std::to_string(static_cast<int>(rng() % 61) - 30);
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        if (t.size() >= 20) continue;
+        const std::u16string field(t.begin(), t.end());
+        TFieldValue value;
+        ASSERT_EQ(ClassifyField(field, Us(), value), fkNumber) << t;
+        const double expected = std::strtod(t.c_str(), nullptr);
+        if (!std::isfinite(expected)) continue;  // beyond the range: text, tested elsewhere
+        uint64_t got, want;
+        std::memcpy(&got, &value.Number, 8);
+        std::memcpy(&want, &expected, 8);
+        EXPECT_EQ(got, want) << t << ": " << value.Number << " instead of " << expected;
+    }
+}
+
+// Fields are let through to the whole recognition by their first characters; these all start in a
+// way that still makes a value, and must not be taken for text.
+TEST(ClassifyField, ValuesWithUnusualStartsAreRecognised) {
+    TLocaleInfo info;
+    info.TimeAMString = u"vorm.";
+    info.TimePMString = u"nachm.";
+    const TLocaleSettings designators = LocaleSettings(info, 2025);
+    const struct {
+        const char16_t* field;
+        const TLocaleSettings locale;
+        TFieldKind kind;
+        double value;
+    } cases[] = {
+        {u",5", Us(), fkNumber, 5},              // a thousands separator first
+        {u" ,5", Us(), fkNumber, 5},
+        {u"-.5", Us(), fkNumber, -0.5},
+        {u".5", Us(), fkNumber, 0.5},
+        {u"+5", Us(), fkNumber, 5},
+        {u"\u00A07", Us(), fkDateTime, 7.0 / 24},  // a non-breaking space before a time
+        {u"am 9:15", Us(), fkDateTime, 9.25 / 24},
+        {u"Pm 9:15", Us(), fkDateTime, 21.25 / 24},
+        {u"nachm. 5:30", designators, fkDateTime, 17.5 / 24},
+        {u"VORM. 5:30", designators, fkDateTime, 5.5 / 24},
+    };
+    for (const auto& c : cases) {
+        const std::u16string field = c.field;
+        SCOPED_TRACE(std::string(field.begin(), field.end()));
+        TFieldValue value;
+        ASSERT_EQ(ClassifyField(field, c.locale, value), c.kind);
+        EXPECT_NEAR(c.kind == fkNumber ? value.Number : value.DateTime, c.value, 1e-12);
+    }
+    // Starting like a designator is not enough.
+    TFieldValue value;
+    EXPECT_EQ(ClassifyField(u"nachmittags", designators, value), fkText);
+    EXPECT_EQ(ClassifyField(u"Paris", Us(), value), fkText);
 }
 
 TEST(ClassifyField, ResultsAreAlwaysFinite) {

@@ -30,6 +30,46 @@ TEST(Utf8ToUtf16, WellFormedAndStrayBytes) {
     for (const auto& [bytes, text] : cases) EXPECT_EQ(Utf8ToUtf16(bytes), text) << bytes;
 }
 
+// Runs of ASCII are widened in blocks: a sequence or a stray byte at any offset from the start of
+// a run, and runs of every length around the block sizes, decode as they do alone.
+TEST(Utf8ToUtf16, AsciiRunsOfEveryLengthAroundOtherBytes) {
+    const std::pair<std::string, std::u16string> others[] = {
+        {"\xC3\xA9", u"\u00E9"}, {"\xE9", u"\u00E9"}, {"\xF0\x9F\x98\x80", u"\U0001F600"}, {"\x80", u"\u20AC"}};
+    for (const auto& [bytes, text] : others) {
+        for (size_t before = 0; before <= 40; ++before) {
+            for (size_t after : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(33)}) {
+                std::string in;
+                std::u16string expected;
+                for (size_t k = 0; k < before; ++k) {
+                    in += char('a' + k % 26);
+                    expected += char16_t('a' + k % 26);
+                }
+                in += bytes;
+                expected += text;
+                for (size_t k = 0; k < after; ++k) {
+                    in += char('0' + k % 10);
+                    expected += char16_t('0' + k % 10);
+                }
+                EXPECT_EQ(Utf8ToUtf16(in), expected) << before << " + " << bytes.size() << " + " << after;
+            }
+        }
+    }
+}
+
+// FindUnit answers as u16string_view::find does, for the unit at every offset of texts around its
+// block size, from every start, with lookalike units (same low or high byte) around it.
+TEST(FindUnit, AgreesWithFindEverywhere) {
+    for (size_t length = 0; length <= 35; ++length) {
+        for (size_t at = 0; at <= length; ++at) {
+            std::u16string text(length, u'\u0909');  // low and high byte both 0x09
+            text += u"\u0109";
+            if (at < length) text[at] = u'\t';
+            for (size_t from = 0; from <= text.size(); ++from)
+                EXPECT_EQ(FindUnit(text, u'\t', from), std::u16string_view(text).find(u'\t', from)) << length << " " << at << " " << from;
+        }
+    }
+}
+
 TEST(Utf16ToUtf8, EncodesAndReplacesUnpairedSurrogates) {
     EXPECT_EQ(Utf16ToUtf8(u"caf\u00E9 \u20AC \U0001F600"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToUtf8(u"a\xD800" "b"), "a\xEF\xBF\xBD" "b");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestHelpers.h"
+#include "platform/Text.h"
 #include "workbook/CellFormats.h"
 
 namespace quarvel {
@@ -109,6 +110,32 @@ TEST_F(CellFormatsTest, FindFollowsFormatsChangedInTheList) {
         probe.SetFontIndex(static_cast<uint16_t>(1000 + i));
         ASSERT_EQ(formats.Find(probe), 22 + i);
     }
+}
+
+// Changes() moves on with everything that can change what Find answers, and only then: a list
+// whose count stayed the same gives the same answers.
+TEST_F(CellFormatsTest, ChangesMoveOnWithEveryChangeFindCanTell) {
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"add", [&] { formats.Add(); }},
+        {"add a copy", [&] { formats.Add(formats.Items(3)); }},
+        {"edit a listed format", [&] { formats.Items(22).SetIndent(2); }},
+        {"delete (renumbers)", [&] { formats.Delete(22); }},
+        {"font renumbering", [&] { formats.FontDeleted(0); }},
+        {"clear", [&] { formats.Clear(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const uint64_t before = formats.Changes();
+        change();
+        EXPECT_NE(formats.Changes(), before) << name;
+    }
+    formats.AddDefaults();
+    TCellFormat& listed = formats.Add();
+    const uint64_t settled = formats.Changes();
+    listed.SetRefCount(5);
+    TCellFormat outside(&formats);
+    outside.SetIndent(4);  // not in the list
+    formats.Find(outside);
+    EXPECT_EQ(formats.Changes(), settled) << "counts, copies outside the list and lookups change nothing";
 }
 
 TEST_F(CellFormatsTest, DeleteRenumbersLaterFormats) {
@@ -464,6 +491,46 @@ TEST_F(CellFormatsTest, CustomIdsNeverPass65535) {
         ASSERT_LT(numbers.Items(i - 1).FormatId(), numbers.Items(i).FormatId());
     }
     EXPECT_EQ(numbers.Find(u"first reused"), numbers.FindById(60));
+}
+
+// AddAndRelease leaves a list exactly as FindOrAdd and the release of that id do: the same
+// formats, holders and counter, so the next new format gets the same id; also once the counter
+// is spent and ids are taken from the lowest free one.
+TEST(NumberFormatsAddAndRelease, LeavesTheListAsAddingAndReleasingDoes) {
+    auto state = [](const TNumberFormats& list) {
+        std::string out = "last " + std::to_string(list.LastFormatId());
+        for (int i = 0; i < list.Count(); ++i) {
+            const TNumberFormat& f = list.Items(i);
+            out += " | " + std::to_string(f.FormatId()) + " " + std::to_string(f.RefCount());
+        }
+        return out;
+    };
+    for (bool spent : {false, true}) {
+        SCOPED_TRACE(spent ? "counter spent" : "counter counting");
+        TNumberFormats real, passed;
+        for (TNumberFormats* list : {&real, &passed}) {
+            list->AddBuiltIns();
+            list->FindOrAdd(u"custom");    // 59
+            list->FindOrAdd(u"m/d/yy");    // built-in 14: used from now on
+            list->FindOrAdd(u"gap");       // 60
+            list->FindOrAdd(u"after gap");  // 61
+            list->Release(60);             // a free id below the others
+            if (spent) {
+                while (list->LastFormatId() < TNumberFormats::MaxFormatId) {
+                    const int32_t id = list->FindOrAdd(u"spend").FormatId();
+                    list->Release(id);
+                }
+            }
+        }
+        const WideString strings[] = {u"custom", u"m/d/yy", u"h:mm", u"", u"new one", u"new one", u"another"};
+        for (const WideString& text : strings) {
+            const int32_t id = real.FindOrAdd(text).FormatId();
+            real.Release(id);
+            passed.AddAndRelease(text);
+            ASSERT_EQ(state(passed), state(real)) << Utf16ToUtf8(text);
+        }
+        EXPECT_EQ(passed.FindOrAdd(u"next").FormatId(), real.FindOrAdd(u"next").FormatId());
+    }
 }
 
 }  // namespace

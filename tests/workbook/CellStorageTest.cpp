@@ -4,6 +4,7 @@
 
 #include <map>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -130,6 +131,57 @@ TEST_F(CellStorageTest, BlankRunsCrossColumnBlocksButNotTheLastColumn) {
     EXPECT_EQ(cell->Col(), 16382);
     EXPECT_EQ(store.NextBlankCell(), nullptr);
     EXPECT_EQ(store.NextCell()->Col(), 16383);
+}
+
+// Rows whose blocks were made in one step (ReserveRow, also wider than the cells stored there)
+// iterate, run blanks and measure as rows whose cells were stored one by one.
+TEST_F(CellStorageTest, ReservedRowsBehaveAsRowsStoredCellByCell) {
+    TCellStorage reserved{&strings};
+    std::mt19937 rng(5);
+    std::vector<std::pair<Position, bool>> cells;  // position, blank
+    for (int32_t row = 0; row < 300; row += 1 + static_cast<int32_t>(rng() % 7)) {
+        const int32_t width = 1 + static_cast<int32_t>(rng() % 300);
+        reserved.ReserveRow(row, width - 1 + static_cast<int32_t>(rng() % 3) * 40);
+        for (int32_t col = 0; col < width; ++col) {
+            if (rng() % 4 == 0) continue;  // gaps end blank runs
+            cells.push_back({{col, row}, rng() % 2 == 0});
+        }
+    }
+    for (TCellStorage* s : {&store, &reserved}) {
+        for (const auto& [position, blank] : cells) {
+            const auto [col, row] = position;
+            if (blank) {
+                s->SetCell(col, row, std::make_unique<TBlankCell>(formats, col, row, 15));
+            } else {
+                s->SetCell(col, row, std::make_unique<TFloatCell>(formats, col, row, 1.0, 15));
+            }
+        }
+    }
+    // The walk the writer makes: every cell, and after each blank the run that follows it.
+    auto walk = [](TCellStorage& s) {
+        std::vector<std::string> seen;
+        s.BeginIterate();
+        while (TCell* cell = s.NextCell()) {
+            seen.push_back(std::to_string(cell->Col()) + ":" + std::to_string(cell->Row()));
+            if (cell->CellType() != ctBlank) continue;
+            while (TCell* blank = s.NextBlankCell()) seen.push_back("+" + std::to_string(blank->Col()));
+        }
+        s.CalcDimensions();
+        seen.push_back(std::to_string(s.FirstCol()) + " " + std::to_string(s.LastCol()) + " " +
+                       std::to_string(s.FirstRow()) + " " + std::to_string(s.LastRow()));
+        return seen;
+    };
+    EXPECT_EQ(walk(reserved), walk(store));
+
+    // Outside the address space nothing is made: the store still reports that it never held a block.
+    TCellStorage untouched{&strings};
+    untouched.ReserveRow(-1, 5);
+    untouched.ReserveRow(TCellStorage::RowCount, 5);
+    untouched.ReserveRow(3, TCellStorage::ColumnCount);
+    untouched.ReserveRow(3, -1);
+    untouched.CalcDimensions();
+    EXPECT_EQ(std::vector<int32_t>({untouched.FirstCol(), untouched.LastCol(), untouched.FirstRow(), untouched.LastRow()}),
+              std::vector<int32_t>({0, 0, 0, 0}));
 }
 
 TEST_F(CellStorageTest, UsedArea) {

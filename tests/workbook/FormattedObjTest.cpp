@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "Holders.h"
+#include "TestHelpers.h"
 #include "workbook/FormattedObj.h"
 
 namespace quarvel {
 namespace {
 
+using test::Hex;
 using test::Holder;
 using test::NotifyHolder;
 
@@ -470,6 +472,43 @@ TEST_F(FormattedObjTest, MixedSequenceKeepsEveryCountRight) {
     }
     cells.clear();
     EXPECT_EQ(formats.Count(), 22) << "every user format went with its last holder";
+}
+
+// PassNumberFormat and then a move leave the lists as SetNumberFormat and then the same move do,
+// without the format in between; an object on a format of its own is refused and left alone.
+TEST(FormattedObjPassNumberFormat, LeavesTheListsAsSettingAndMovingOnDoes) {
+    auto state = [](const TCellFormats& formats) {
+        std::string out;
+        for (int i = 0; i < formats.Count(); ++i) {
+            out += "xf " + std::to_string(formats.Items(i).RefCount()) + ":" + Hex(formats.Items(i).Body()) + "\n";
+        }
+        const TNumberFormats& numbers = formats.NumberFormats();
+        for (int i = 0; i < numbers.Count(); ++i) {
+            out += "nf " + std::to_string(numbers.Items(i).FormatId()) + " " + std::to_string(numbers.Items(i).RefCount()) + "\n";
+        }
+        return out + "last " + std::to_string(numbers.LastFormatId());
+    };
+    const WideString values[] = {u"M/d/yyyy", u"m/d/yy", u"", u"0.00", u"M/d/yyyy"};
+    TXFonts fontsA, fontsB;
+    TCellFormats real(&fontsA, true), passed(&fontsB, true);
+    Holder targetA(real), targetB(passed);  // the format the cells move to
+    for (Holder* target : {&targetA, &targetB}) {
+        target->SetBorderTopStyle(cbsThin);
+        target->SetNumberFormat(u"0.00");
+    }
+    for (const WideString& value : values) {
+        Holder a(real), b(passed);
+        a.SetNumberFormat(value);
+        a.SetFormatIndex(static_cast<uint16_t>(targetA.FormatIndex()));
+        ASSERT_TRUE(b.PassNumberFormat(value));
+        b.SetFormatIndex(static_cast<uint16_t>(targetB.FormatIndex()));
+        ASSERT_EQ(state(passed), state(real)) << "after " << std::string(value.begin(), value.end());
+    }
+    Holder own(passed);
+    own.SetIndent(2);
+    const std::string before = state(passed);
+    EXPECT_FALSE(own.PassNumberFormat(u"new format"));
+    EXPECT_EQ(state(passed), before);
 }
 
 }  // namespace
