@@ -5,43 +5,9 @@
 
 #include "platform/CompoundFile.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 
 namespace quarvel {
-
-namespace {
-
-// File names are UTF-16 in the model and UTF-8 on Linux. A lone surrogate becomes U+FFFD.
-std::string PathFromWide(const WideString& name) {
-    std::string out;
-    out.reserve(name.size());
-    for (size_t i = 0; i < name.size(); ++i) {
-        uint32_t c = name[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-}  // namespace
 
 TXLSStream::TXLSStream() : bufferSize_(TCompoundFileWriter::DefaultBufferSize) {}
 
@@ -61,7 +27,8 @@ void TXLSStream::OpenWrite(const WideString& fileName, TExcelVersion version) {
         writer_ = TCompoundFileWriter::ToMemory(*outputStream_, layout, streamName, bufferSize_);
     } else {
         if (fileName.empty()) throw Error("Filename is missing");
-        writer_ = TCompoundFileWriter::ToFile(PathFromWide(fileName), layout, streamName, bufferSize_, syncOnCommit_);
+        // File names are UTF-16 in the model and UTF-8 on Linux.
+        writer_ = TCompoundFileWriter::ToFile(Utf16ToUtf8(fileName), layout, streamName, bufferSize_, syncOnCommit_);
     }
 }
 

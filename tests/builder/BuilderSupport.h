@@ -25,58 +25,6 @@
 
 namespace quarvel::test {
 
-// The message of a build whose workbook writer has not arrived yet.
-inline constexpr const char* kWriterMissing = "not available in this build";
-
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-// Runs the program with the arguments and collects what it printed.
-inline TRun RunQuarvel(const std::vector<std::string>& args) {
-    TTempDir dir;
-    const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::string program = QUARVEL_BINARY;
-        std::vector<std::string> copies = args;
-        std::vector<char*> argv{program.data()};
-        for (auto& arg : copies) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    TRun run;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.Out = ReadBytes(outPath);
-    run.Err = ReadBytes(errPath);
-    return run;
-}
-
-inline bool WriterMissing(const TRun& run) {
-    return run.Status != 0 && run.Err.find(kWriterMissing) != std::string::npos;
-}
-
-// Whether this build writes workbooks at all (the writer may not have been merged yet).
-inline bool WriterAvailable() {
-    TXLSWorkbook workbook(UsLocaleInfo());
-    std::vector<uint8_t> bytes;
-    try {
-        workbook.WriteToStream(&bytes);
-    } catch (const Error& error) {
-        return std::string(error.what()).find(kWriterMissing) == std::string::npos;
-    }
-    return true;
-}
-
 inline std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

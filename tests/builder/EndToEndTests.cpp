@@ -25,9 +25,6 @@ const std::string kExampleHeader = "ACME Corporation - internal";
 std::string Example() { return std::string(QUARVEL_SOURCE_DIR) + "/examples/report.htm"; }
 std::string Corpus(const std::string& name) { return (CorpusDir() / name).string(); }
 
-#define SKIP_WITHOUT_WRITER(run) \
-    if (WriterMissing(run)) GTEST_SKIP() << "needs the workbook writer, which this build does not have yet"
-
 // The warnings the program prints for a filled workbook: rows and columns beyond the BIFF8 sheet
 // that hold cells, and texts cut to the longest a cell holds.
 std::string WarningsFor(TXLSWorkbook& meant, const std::string& target) {
@@ -69,7 +66,6 @@ TEST(EndToEnd, TheExampleReport) {
     // The README's command line.
     const std::vector<std::string> args = {Example(), target, "/l", "3", "/d", "10", "/h", kExampleHeader};
     const TRun run = RunQuarvel(args);
-    SKIP_WITHOUT_WRITER(run);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
     ExpectConversionAsMeant(args, target, run);
@@ -159,7 +155,6 @@ TEST(EndToEnd, CorpusFilesReadBackAsConverted) {
         args.insert(args.begin() + static_cast<long>(source) + 1, target);
         SCOPED_TRACE(args[source]);
         const TRun run = RunQuarvel(args);
-        SKIP_WITHOUT_WRITER(run);
         // Some pages hold lines of more fields than a sheet has columns, or texts longer than a
         // cell holds: the warnings must say so.
         ExpectConversionAsMeant(args, target, run);
@@ -239,7 +234,6 @@ TEST(EndToEnd, GnumericAndLibreOfficeReadTheSameValues) {
     std::string files;
     for (const auto& args : conversions) {
         const TRun run = RunQuarvel(args);
-        SKIP_WITHOUT_WRITER(run);
         ASSERT_EQ(run.Status, 0) << run.Err;
         const std::string& target = args[args[0] == "/n" ? 2 : 1];
         files += " " + ShellQuote(target);
@@ -294,7 +288,6 @@ TEST(EndToEnd, WarnsAboutWhatTheSheetCannotHoldAndStillWritesIt) {
         WriteBytes(source, c.source);
         const std::vector<std::string> args = {"/n", source, target};
         const TRun run = RunQuarvel(args);
-        SKIP_WITHOUT_WRITER(run);
         EXPECT_EQ(run.Status, 0);
         EXPECT_EQ(run.Err, "quarvel: " + target + ": warning: " + c.warning);
         const TSheetView file = ReadWorkbookFile(target);
@@ -341,7 +334,6 @@ TEST(EndToEnd, TargetNamesAreTakenByteForByte) {
     // A name in UTF-8 and one in a legacy single-byte encoding (not UTF-8 at all).
     for (const std::string name : {"Отчёт 1.xls", "caf\xE9.xls"}) {
         const TRun run = RunQuarvel({dir.File("in.htm"), dir.File(name)});
-        SKIP_WITHOUT_WRITER(run);
         EXPECT_EQ(run.Status, 0) << run.Err;
         ASSERT_TRUE(fs::exists(dir.File(name))) << name;
         const TSheetView file = ReadWorkbookFile(dir.File(name));
@@ -352,7 +344,6 @@ TEST(EndToEnd, TargetNamesAreTakenByteForByte) {
 }
 
 TEST(EndToEnd, EveryConversionStartsFromAFreshWorkbook) {
-    if (!WriterAvailable()) GTEST_SKIP() << "needs the workbook writer, which this build does not have yet";
     TTempDir dir;
     WriteBytes(dir.File("first.htm"),
                "<table><tr><td colspan=3>wide</td></tr><tr><td>first</td><td>1</td><td>2</td></tr>"
@@ -383,7 +374,6 @@ TEST(EndToEnd, ManyDateCellsKeepTheirNumberFormats) {
     WriteBytes(dir.File("dates.txt"), dates);
     const std::vector<std::string> args = {"/n", dir.File("dates.txt"), dir.File("dates.xls")};
     const TRun run = RunQuarvel(args);
-    SKIP_WITHOUT_WRITER(run);
     EXPECT_EQ(run.Status, 0);
     // Lines beyond the sheet are cut; every date within it keeps its own format.
     EXPECT_EQ(run.Err, "quarvel: " + dir.File("dates.xls") + ": warning: 4464 rows and 0 columns beyond the sheet were left out\n");

@@ -9,6 +9,7 @@
 #include "biff/RecordStorage.h"
 #include "biff/SST.h"
 #include "biff/XLSStream.h"
+#include "platform/Text.h"
 
 namespace quarvel {
 namespace {
@@ -102,30 +103,6 @@ void WriteTinyWorkbook(TXLSStream& s, TSST2& sst, const std::vector<TTinyCell>& 
     }
 }
 
-std::string Utf8(const WideString& w) {
-    std::string out;
-    for (size_t i = 0; i < w.size(); ++i) {
-        uint32_t c = w[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size()) c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string WriteAndDump(const TempDir& dir, TSST2& sst, const std::vector<TTinyCell>& cells, Bytes* raw = nullptr) {
     const std::string file = dir.File("tiny.xls");
     TXLSStream s;
@@ -186,7 +163,7 @@ TEST(ReaderRoundTrip, XlrdReadsEveryStringAcrossContinueRecords) {
     const std::string dump = WriteAndDump(dir, sst, cells, &raw);
 
     std::vector<std::string> expected = {"sheet Sheet1 rows=" + std::to_string(texts.size()) + " cols=1"};
-    for (size_t i = 0; i < texts.size(); ++i) expected.push_back(std::to_string(i) + ",0 text '" + Utf8(texts[i]) + "'");
+    for (size_t i = 0; i < texts.size(); ++i) expected.push_back(std::to_string(i) + ",0 text '" + Utf16ToUtf8(texts[i]) + "'");
     std::vector<std::string> lines;
     for (size_t at = 0; at < dump.size();) {
         const size_t end = dump.find('\n', at);

@@ -17,42 +17,8 @@ using test::ReadBytes;
 using test::TTempDir;
 using test::WriteBytes;
 
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-// Runs the program with the arguments, without a display, and collects what it printed.
-TRun Quarvel(const std::vector<std::string>& args) {
-    TTempDir dir;
-    std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
-        ::unsetenv("QT_QPA_PLATFORM");
-        std::vector<char*> argv;
-        std::string program = QUARVEL_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (auto& arg : copies) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    TRun run;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.Out = ReadBytes(outPath);
-    run.Err = ReadBytes(errPath);
-    return run;
-}
+using test::RunQuarvel;
+using test::TRun;
 
 size_t EntriesIn(const fs::path& dir) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
@@ -60,12 +26,12 @@ size_t EntriesIn(const fs::path& dir) {
 
 TEST(Program, HelpAndVersion) {
     for (const char* option : {"--help", "-h"}) {
-        TRun run = Quarvel({option});
+        TRun run = RunQuarvel({option});
         EXPECT_EQ(run.Status, 0);
         EXPECT_EQ(run.Out.rfind("Usage: quarvel", 0), 0u) << run.Out;
         EXPECT_EQ(run.Err, "");
     }
-    TRun run = Quarvel({"--version"});
+    TRun run = RunQuarvel({"--version"});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Out.rfind("quarvel ", 0), 0u);
     EXPECT_EQ(run.Out.back(), '\n');
@@ -80,7 +46,7 @@ TEST(Program, WithoutBatchCommandLineShowsUsageAndExits2) {
 #endif
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"in.htm"}, {"/w", "40", "/l", "2"}, {"/l", "2", "in.htm", "out.txt"}}) {
-        TRun run = Quarvel(args);
+        TRun run = RunQuarvel(args);
         EXPECT_EQ(run.Status, 2);
         EXPECT_EQ(run.Out, "");
         EXPECT_NE(run.Err.find("Usage: quarvel"), std::string::npos);
@@ -92,12 +58,12 @@ TEST(Program, WithoutBatchCommandLineShowsUsageAndExits2) {
 TEST(Program, BadSwitchValueIsABadCommandLine) {
     TTempDir dir;
     WriteBytes(dir.File("in.htm"), "<p>x</p>");
-    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.txt"), "/f", "x"});
+    TRun run = RunQuarvel({dir.File("in.htm"), dir.File("out.txt"), "/f", "x"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_EQ(run.Err, "quarvel: 'x' is not a valid integer value\n");
     EXPECT_FALSE(fs::exists(dir.File("out.txt")));
 
-    run = Quarvel({"/s", "q", "in.htm", "out.txt"});
+    run = RunQuarvel({"/s", "q", "in.htm", "out.txt"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_EQ(run.Err.rfind("quarvel: 'q' is not a valid integer value\n", 0), 0u) << run.Err;
 }
@@ -105,7 +71,7 @@ TEST(Program, BadSwitchValueIsABadCommandLine) {
 TEST(Program, ConvertsHtmlToText) {
     TTempDir dir;
     WriteBytes(dir.File("page.htm"), "<table><tr><td>a</td><td colspan=2>b</td><td>c</td></tr></table>");
-    TRun run = Quarvel({dir.File("page.htm"), dir.File("out.txt"), "/f", "59"});
+    TRun run = RunQuarvel({dir.File("page.htm"), dir.File("out.txt"), "/f", "59"});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "");
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), "a;b;;c\r\n");
@@ -115,7 +81,7 @@ TEST(Program, NotCleanTagsWithHeader) {
     TTempDir dir;
     std::string data = "a;b\r\n1;2\n\xE9\0z"s;
     WriteBytes(dir.File("data.csv"), data);
-    TRun run = Quarvel({"/n", dir.File("data.csv"), dir.File("out.csv"), "/h", "My header"});
+    TRun run = RunQuarvel({"/n", dir.File("data.csv"), dir.File("out.csv"), "/h", "My header"});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(ReadBytes(dir.File("out.csv")), "My header\r\n" + data);
 }
@@ -123,7 +89,7 @@ TEST(Program, NotCleanTagsWithHeader) {
 TEST(Program, MissingSourceNamesTheFile) {
     TTempDir dir;
     WriteBytes(dir.File("out.txt"), "previous");
-    TRun run = Quarvel({dir.File("missing.htm"), dir.File("out.txt")});
+    TRun run = RunQuarvel({dir.File("missing.htm"), dir.File("out.txt")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quarvel: " + dir.File("missing.htm") + ": File not found\n");
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), "previous");
@@ -132,7 +98,7 @@ TEST(Program, MissingSourceNamesTheFile) {
 TEST(Program, UnwritableTargetNamesTheTarget) {
     TTempDir dir;
     WriteBytes(dir.File("in.htm"), "<p>x</p>");
-    TRun run = Quarvel({dir.File("in.htm"), dir.File("none/out.txt")});
+    TRun run = RunQuarvel({dir.File("in.htm"), dir.File("none/out.txt")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quarvel: " + dir.File("none/out.txt") + ": File not found\n");
 }
@@ -141,11 +107,11 @@ TEST(Program, RefusedWorkbookOptionsLeaveTheOldFile) {
     TTempDir dir;
     WriteBytes(dir.File("in.htm"), "<p>x</p>");
     WriteBytes(dir.File("out.xls"), "old workbook");
-    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.xls"), "/l", "9"});
+    TRun run = RunQuarvel({dir.File("in.htm"), dir.File("out.xls"), "/l", "9"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quarvel: " + dir.File("out.xls") + ": Group levels must be from 0 to 7, not 9\n");
     EXPECT_EQ(ReadBytes(dir.File("out.xls")), "old workbook");
-    run = Quarvel({dir.File("in.htm"), dir.File("new.xls"), "/l", "2", "/d", "0"});
+    run = RunQuarvel({dir.File("in.htm"), dir.File("new.xls"), "/l", "2", "/d", "0"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quarvel: " + dir.File("new.xls") + ": Start data row must be 1 or more, not 0\n");
     EXPECT_FALSE(fs::exists(dir.File("new.xls")));
@@ -155,7 +121,7 @@ TEST(Program, ReplacesTheTargetWhole) {
     TTempDir dir;
     WriteBytes(dir.File("in.htm"), "<p>new</p>");
     WriteBytes(dir.File("out.txt"), std::string(100000, 'o'));
-    TRun run = Quarvel({dir.File("in.htm"), dir.File("out.txt")});
+    TRun run = RunQuarvel({dir.File("in.htm"), dir.File("out.txt")});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), "new\r\n");
     EXPECT_EQ(EntriesIn(dir.Path()), 2u);  // no temporary file left beside the target
@@ -167,7 +133,7 @@ TEST(Program, RelativePathsAndNamesWithBlanks) {
     WriteBytes(dir.File("sub dir/in page.htm"), "<p>x</p>");
     auto previous = fs::current_path();
     fs::current_path(dir.Path());
-    TRun run = Quarvel({"sub dir/in page.htm", "out file.TXT"});
+    TRun run = RunQuarvel({"sub dir/in page.htm", "out file.TXT"});
     fs::current_path(previous);
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(ReadBytes(dir.File("out file.TXT")), "x\r\n");
@@ -189,7 +155,7 @@ TEST(Program, HostileSourcesConvert) {
         for (const char* mode : {"", "/n"}) {
             std::vector<std::string> args = {dir.File(name), dir.File("out.txt")};
             if (*mode) args.insert(args.begin(), mode);
-            TRun run = Quarvel(args);
+            TRun run = RunQuarvel(args);
             EXPECT_EQ(run.Status, 0) << name << " " << mode << ": " << run.Err;
             if (*mode) {
                 EXPECT_EQ(ReadBytes(dir.File("out.txt")), bytes) << name;

@@ -1,13 +1,19 @@
-// Helpers shared by the test suites: temporary folders, whole-file helpers, error-text checks.
+// Helpers shared by the test suites: temporary folders, whole-file helpers, runs of the built
+// program, error-text checks.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace quarvel::test {
 
@@ -54,6 +60,45 @@ inline std::filesystem::path CorpusDir() {
     return {};
 #endif
 }
+
+#ifdef QUARVEL_BINARY
+// What a run of the built program did.
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs the built program with the arguments, without a display, and collects what it printed.
+inline TRun RunQuarvel(const std::vector<std::string>& args) {
+    TTempDir dir;
+    const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
+        std::string program = QUARVEL_BINARY;
+        std::vector<std::string> copies = args;
+        std::vector<char*> argv{program.data()};
+        for (auto& arg : copies) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    TRun run;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.Out = ReadBytes(outPath);
+    run.Err = ReadBytes(errPath);
+    return run;
+}
+#endif
 
 }  // namespace quarvel::test
 

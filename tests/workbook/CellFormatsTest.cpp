@@ -25,14 +25,7 @@ std::vector<int> FormatRecordIds(const TNumberFormats& formats) {
     return ids;
 }
 
-std::string ErrorText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+using test::ErrorText;
 
 class CellFormatsTest : public ::testing::Test {
 protected:

@@ -16,14 +16,7 @@ namespace {
 
 using test::Hex;
 
-std::string ErrorText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+using test::ErrorText;
 
 class RowsTest : public ::testing::Test {
 protected:

@@ -3,12 +3,24 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "biff/RecordSink.h"
+#include "platform/Errors.h"
 
 namespace quarvel::test {
+
+// The message of the error that `action` throws, or "(no error)".
+inline std::string ErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 // "01 00 20" for the bytes {1, 0, 0x20}: failures show which byte differs.
 inline std::string Hex(const uint8_t* bytes, size_t length) {
