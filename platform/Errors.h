@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quarvel {
 
@@ -26,5 +27,9 @@ private:
     std::string path_;
     int code_;
 };
+
+// A message as a terminal or a log shows it: the line breaks of message boxes (a CR alone, as in
+// "Error on writing record # 5\r..."; a CR LF) become LF, so that no part of it is written over.
+std::string ConsoleMessage(std::string_view message);
 
 }  // namespace quarvel

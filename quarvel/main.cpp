@@ -112,9 +112,9 @@ int RunBatch(const TConversionSettings& settings) {
         if (kEndWithoutTeardown) EndProcess(kExitWritten);
         return kExitWritten;
     } catch (const FileError& error) {
-        std::cerr << "quarvel: " << error.Path() << ": " << error.what() << "\n";
+        std::cerr << "quarvel: " << error.Path() << ": " << ConsoleMessage(error.what()) << "\n";
     } catch (const Error& error) {
-        std::cerr << "quarvel: " << settings.TargetFile << ": " << error.what() << "\n";
+        std::cerr << "quarvel: " << settings.TargetFile << ": " << ConsoleMessage(error.what()) << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "quarvel: " << settings.SourceFile << ": Out of memory\n";
     }

@@ -42,6 +42,19 @@ TEST(FileErrorMessage, RuntimeTextsByCode) {
     EXPECT_EQ(FileErrorMessage(EROFS), "I/O error " + std::to_string(EROFS));
 }
 
+TEST(ConsoleMessage, LineBreaksOfMessageBoxesBecomeLineFeeds) {
+    const struct {
+        const char* message;
+        const char* shown;
+    } cases[] = {
+        {"Error on writing record # 23\rCan not write SST", "Error on writing record # 23\nCan not write SST"},
+        {"first\r\nsecond\rthird\n", "first\nsecond\nthird\n"},
+        {"ends with\r", "ends with\n"},
+        {"File not found", "File not found"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ConsoleMessage(c.message), c.shown) << c.message;
+}
+
 TEST(ReadWholeFile, ReadsEveryByte) {
     TTempDir dir;
     std::string bytes = "a\0b\r\n\xFF"s + std::string(200000, 'x');
