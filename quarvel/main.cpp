@@ -15,7 +15,10 @@
 #include "platform/Memory.h"
 
 #ifdef QUARVEL_HAS_WINDOW
-#include "converter/Unit1.h"
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "quarvel/WindowModule.h"
 #endif
 
 #ifndef QUARVEL_VERSION
@@ -54,21 +57,56 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 target written, 1 conversion failed, 2 bad command line.\n";
 
-// Where the window takes over when the command line names no source and target. The toolkit is
-// started only here, so batch mode never touches it. A build without the window says so and shows
-// the usage.
-int OpenWindow(int& argc, char** argv, const TConversionSettings& settings, const std::string& parseError) {
 #ifdef QUARVEL_HAS_WINDOW
-    return RunMainWindow(argc, argv, settings, parseError, kUsage);
+// The folder of the running program, with a trailing "/" (empty when the system does not say).
+std::string ProgramFolder() {
+    std::string path(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<size_t>(length) >= path.size()) return {};
+    path.resize(static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+// Loads the window module (beside the program in a build tree, in the library folder once
+// installed) and returns its entry; null with `reason` set when there is none to load.
+TRunWindowEntry LoadWindowModule(std::string& reason) {
+    const std::string folder = ProgramFolder();
+    std::string candidates[] = {folder + QUARVEL_WINDOW_MODULE_FILE,
+                                folder + QUARVEL_WINDOW_MODULE_DIR "/" QUARVEL_WINDOW_MODULE_FILE};
+    for (const std::string& candidate : candidates) {
+        if (::access(candidate.c_str(), F_OK) != 0) continue;
+        void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            const char* error = ::dlerror();
+            reason = error ? error : candidate + ": cannot be loaded";
+            return nullptr;
+        }
+        if (auto entry = reinterpret_cast<TRunWindowEntry>(::dlsym(module, QUARVEL_WINDOW_ENTRY))) return entry;
+        reason = candidate + ": no window entry in it";
+        return nullptr;
+    }
+    reason = "the window module " QUARVEL_WINDOW_MODULE_FILE " was not found";
+    return nullptr;
+}
+#endif
+
+// Where the window takes over when the command line names no source and target. The toolkit is
+// loaded and started only here, so batch mode never touches it. A build without the window, or an
+// installation whose window module is missing, says so and shows the usage.
+int OpenWindow(int& argc, char** argv, const TConversionSettings& settings, const std::string& parseError) {
+    std::string reason = "this build has no window";
+#ifdef QUARVEL_HAS_WINDOW
+    if (TRunWindowEntry run = LoadWindowModule(reason)) return run(&argc, argv, &settings, parseError.c_str(), kUsage);
+    reason = "the window cannot be opened: " + reason;
 #else
     (void)argc;
     (void)argv;
     (void)settings;
+#endif
     if (!parseError.empty()) std::cerr << "quarvel: " << parseError << "\n";
     std::cerr << kUsage;
-    std::cerr << "quarvel: no source and target file given, and this build has no window\n";
+    std::cerr << "quarvel: no source and target file given, and " << reason << "\n";
     return kExitUsage;
-#endif
 }
 
 void PrintWarnings(const TConversionReport& report, const std::string& target) {

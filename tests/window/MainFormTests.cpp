@@ -589,6 +589,34 @@ private slots:
         QCOMPARE(ReadFile(dir.filePath("out.txt")), QByteArray("batch\r\n"));
     }
 
+    void aProgramWithoutItsWindowModuleStillConvertsAndSaysWhyNoWindowOpens() {
+        // The program alone, without the module beside it or in a library folder.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString program = dir.filePath(QStringLiteral("quarvel"));
+        QVERIFY(QFile::copy(QStringLiteral(QUARVEL_BINARY), program));
+        QVERIFY(WriteFile(dir.filePath("in.htm"), "<p>alone</p>"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+
+        QProcess batch;
+        batch.setProcessEnvironment(environment);
+        batch.start(program, {dir.filePath("in.htm"), dir.filePath("out.txt")});
+        QVERIFY(batch.waitForFinished(60000));
+        QCOMPARE(batch.exitCode(), 0);
+        QCOMPARE(ReadFile(dir.filePath("out.txt")), QByteArray("alone\r\n"));
+
+        QProcess window;
+        window.setProcessEnvironment(environment);
+        window.start(program, QStringList());
+        QVERIFY(window.waitForFinished(60000));
+        QCOMPARE(window.exitCode(), 2);
+        QStringList lines = QString::fromUtf8(window.readAllStandardError()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.takeLast(), QString());
+        QCOMPARE(lines.last(), QStringLiteral("quarvel: no source and target file given, and the window cannot be opened: "
+                                              "the window module quarvel-window.so was not found"));
+    }
+
 private:
     TMainForm& Form() { return *form_; }
 };
