@@ -114,6 +114,10 @@ void* TSST2::AllocateEntry(size_t size) {
 
 void TSST2::FreeItem(THashTrieItem* item) {
     auto* entry = static_cast<TSSTEntry*>(item);
+    if (!recent_.empty()) {
+        TRecentSlot& slot = recent_[entry->TrieHash & (recent_.size() - 1)];
+        if (slot.entry == entry) slot = TRecentSlot();
+    }
     const size_t size = sizeof(TSSTEntry) + entry->CharBytes();
     entry->~TSSTEntry();
 #if QUARVEL_SST_POOL
@@ -146,6 +150,16 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
     const uint32_t hash = HashCRC32(key, bytes);
     ++totalCount_;
 
+    if (!recent_.empty()) {
+        const TRecentSlot& slot = recent_[hash & (recent_.size() - 1)];
+        TSSTEntry* seen = slot.entry;
+        if (seen && slot.hash == hash && seen->options_ == options && seen->charCount_ == n &&
+            std::memcmp(seen->Chars(), key, bytes) == 0) {
+            ++seen->refCount_;
+            return seen;
+        }
+    }
+
     bool added = false;
     auto* entry = static_cast<TSSTEntry*>(FindOrInsertHashed(
         hash,
@@ -160,7 +174,17 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
             return made;
         }));
     if (!added) ++entry->refCount_;
+    Remember(hash, entry);
     return entry;
+}
+
+void TSST2::Remember(uint32_t hash, TSSTEntry* entry) {
+    constexpr size_t kFirstSlots = size_t(1) << 12, kMostSlots = size_t(1) << 18;
+    if (recent_.size() < kMostSlots && Count() > recent_.size()) {
+        // Grown empty: the entries come back into it as they are met.
+        recent_.assign(std::max(kFirstSlots, recent_.size() * 4), TRecentSlot());
+    }
+    recent_[hash & (recent_.size() - 1)] = {hash, entry};
 }
 
 void TSST2::AddRef(TSSTEntry* entry) {
@@ -190,6 +214,7 @@ WideString TSST2::GetString(const TSSTEntry* entry) {
 
 void TSST2::Clear() {
     totalCount_ = 0;
+    recent_.clear();
 #if QUARVEL_SST_POOL
     // Every entry lives in the pool: the pool gives them back all at once.
     FreeNodesOnly();

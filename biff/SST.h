@@ -106,6 +106,8 @@ private:
     void StartContinue(TXLSStream& stream);
     void WriteChars(TXLSStream& stream, const TSSTEntry& entry);
     void* AllocateEntry(size_t size);
+    // Notes `entry` (of hash `hash`) as the one last found or added in its slot of recent_.
+    void Remember(uint32_t hash, TSSTEntry* entry);
 
     TXFonts* fonts_;
     int32_t maxRecordSize_ = DefaultMaxRecordSize;
@@ -113,6 +115,15 @@ private:
     std::vector<TExtSSTBucket> buckets_;  // gathered while writing, emptied at the end
     std::vector<uint8_t> scratch_;  // the key of the text being added, built here before it is looked up
     TEntryPool entries_;  // where the entries live (builds with a sanitizer take them from the heap)
+    // In front of the trie: for each of a power of two of slots (the low bits of the hash), the entry
+    // last found or added there, with its hash. A text met again is mostly found here with one look
+    // instead of a walk down the trie; the entry found is the trie's own, so nothing else changes.
+    // Freed entries leave it at once. Empty until the first text; grows with the table.
+    struct TRecentSlot {
+        uint32_t hash = 0;
+        TSSTEntry* entry = nullptr;
+    };
+    std::vector<TRecentSlot> recent_;
     // While writing.
     int32_t lengthPos_ = 0;
     int32_t recordStart_ = 0;

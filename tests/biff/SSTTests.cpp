@@ -424,6 +424,13 @@ TEST(SSTWalkOrder, MatchesThePlainTrieThroughSplitsCollisionsAndRemovals) {
     }
     EXPECT_EQ(WalkOrder(sst), reference.Walk());
 
+    // A text whose entry was freed gets a new entry when it comes again, never the freed one.
+    for (size_t i = 0; i < texts.size(); i += 30) {
+        ASSERT_EQ(sst.AddString(texts[i])->RefCount(), 1) << i;
+        reference.Insert(texts[i]);
+    }
+    EXPECT_EQ(WalkOrder(sst), reference.Walk());
+
     // Writing numbers the entries in walk order.
     WriteTable(sst);
     uint32_t index = 0;
