@@ -179,7 +179,7 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
 }
 
 void TSST2::Remember(uint32_t hash, TSSTEntry* entry) {
-    constexpr size_t kFirstSlots = size_t(1) << 12, kMostSlots = size_t(1) << 18;
+    constexpr size_t kFirstSlots = size_t(1) << 12, kMostSlots = size_t(1) << 16;
     if (recent_.size() < kMostSlots && Count() > recent_.size()) {
         // Grown empty: the entries come back into it as they are met.
         recent_.assign(std::max(kFirstSlots, recent_.size() * 4), TRecentSlot());
