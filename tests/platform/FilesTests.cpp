@@ -1,9 +1,14 @@
 // Whole-file read and atomic write.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
+#include <functional>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -124,25 +129,52 @@ TEST(WriteFileAtomic, AFailedWriteLeavesNoFileAndTheOldTargetUntouched) {
     ExpectFileError([&] { WriteFileAtomic("", "x"); }, "", "File not found");
 }
 
+// Runs `body` where file permissions bind. An ordinary user runs it as it is; the superuser, whom
+// permissions do not bind, runs it in a child process that has become the user "nobody" and been
+// given `dir`. The child's failures are printed by the child and fail the test here.
+void AsOrdinaryUser(const std::filesystem::path& dir, const std::function<void()>& body) {
+    if (::geteuid() != 0) {
+        body();
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const bool dropped = ::chown(dir.c_str(), kNobody, kNobody) == 0 && ::setgroups(0, nullptr) == 0 &&
+                             ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        if (!dropped) ::_exit(2);
+        body();
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 2) << "could not become the user nobody";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the checks failed as the user nobody (see above)";
+}
+
 TEST(WriteFileAtomic, ExistingTargetUntouchedWhenTheFolderRefusesNewFiles) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     TTempDir dir;
-    std::string target = dir.File("out.txt");
-    WriteBytes(target, "old");
-    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
-    ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
-    ::chmod(dir.Path().c_str(), 0755);
-    EXPECT_EQ(ReadBytes(target), "old");
+    AsOrdinaryUser(dir.Path(), [&] {
+        std::string target = dir.File("out.txt");
+        WriteBytes(target, "old");
+        ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+        ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
+        ::chmod(dir.Path().c_str(), 0755);
+        EXPECT_EQ(ReadBytes(target), "old");
+    });
 }
 
 TEST(WriteFileAtomic, ReadOnlyTargetIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     TTempDir dir;
-    std::string target = dir.File("out.txt");
-    WriteBytes(target, "old");
-    ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
-    ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
-    EXPECT_EQ(ReadBytes(target), "old");
+    AsOrdinaryUser(dir.Path(), [&] {
+        std::string target = dir.File("out.txt");
+        WriteBytes(target, "old");
+        ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+        ExpectFileError([&] { WriteFileAtomic(target, "new"); }, target, "File access denied");
+        EXPECT_EQ(ReadBytes(target), "old");
+    });
 }
 
 TEST(ProgramPath, IsTheRunningExecutable) {
