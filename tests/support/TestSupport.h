@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +61,22 @@ inline std::filesystem::path CorpusDir() {
 #else
     return {};
 #endif
+}
+
+// "01 00 20" for the bytes {1, 0, 0x20}: failures show which byte differs.
+inline std::string Hex(const uint8_t* bytes, size_t length) {
+    std::string text;
+    char part[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(part, sizeof part, i == 0 ? "%02X" : " %02X", bytes[i]);
+        text += part;
+    }
+    return text;
+}
+
+template <class Bytes>
+std::string Hex(const Bytes& bytes) {
+    return Hex(bytes.data(), bytes.size());
 }
 
 #ifdef QUARVEL_BINARY

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "biff/RecordSink.h"
+#include "tests/support/TestSupport.h"
 #include "platform/Errors.h"
 
 namespace quarvel::test {
@@ -20,22 +21,6 @@ inline std::string ErrorText(const std::function<void()>& action) {
         return e.what();
     }
     return "(no error)";
-}
-
-// "01 00 20" for the bytes {1, 0, 0x20}: failures show which byte differs.
-inline std::string Hex(const uint8_t* bytes, size_t length) {
-    std::string text;
-    char part[4];
-    for (size_t i = 0; i < length; ++i) {
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += part;
-    }
-    return text;
-}
-
-template <class Bytes>
-std::string Hex(const Bytes& bytes) {
-    return Hex(bytes.data(), bytes.size());
 }
 
 // A record sink that keeps every record.

@@ -10,6 +10,7 @@
 
 #include "biff/XLSWriter.h"
 #include "platform/Locale.h"
+#include "tests/support/TestSupport.h"
 #include "workbook/XLSWorkbook.h"
 
 namespace quarvel::writer_test {
@@ -37,16 +38,7 @@ inline Bytes HexBytes(const std::string& text) {
     return out;
 }
 
-inline std::string Hex(const uint8_t* bytes, size_t length) {
-    std::string text;
-    char part[4];
-    for (size_t i = 0; i < length; ++i) {
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += part;
-    }
-    return text;
-}
-inline std::string Hex(const Bytes& bytes) { return Hex(bytes.data(), bytes.size()); }
+using test::Hex;
 
 // UTF-16LE bytes of a text, for record bodies.
 inline Bytes Utf16(const std::u16string& text) {
