@@ -8,6 +8,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <tuple>
 
 #include "biff/RecordStorage.h"
 #include "biff/SST.h"
@@ -432,30 +433,25 @@ void TXLSWriter::WriteWindow2(TSheet& sheet, int32_t index) {
 // the first and last cell of its extent, each plus 1.
 void TXLSWriter::WritePagebreaks(const TSheet& sheet) {
     const TPrintSettings& print = sheet.PrintSettings();
-    if (const auto& breaks = print.HorizPagebreaks(); !breaks.empty()) {
+    // `place(break)` gives a break's position and the first and last cell of its extent.
+    auto write = [this](uint16_t id, const auto& breaks, auto place) {
+        if (breaks.empty()) return;
         const size_t size = 2 + 6 * breaks.size();
-        uint8_t* body = Body(ridHORIZONTALPAGEBREAKS, size);
+        uint8_t* body = Body(id, size);
         Put16(body, static_cast<uint16_t>(breaks.size()));
         for (size_t i = 0; i < breaks.size(); ++i) {
+            const auto [position, first, last] = place(breaks[i]);
             uint8_t* p = body + 2 + 6 * i;
-            Put16(p, Limit16(int64_t(breaks[i].Row) + 1));
-            Put16(p + 2, Limit16(int64_t(breaks[i].Col1) + 1));
-            Put16(p + 4, Limit16(int64_t(breaks[i].Col2) + 1));
+            Put16(p, Limit16(int64_t(position) + 1));
+            Put16(p + 2, Limit16(int64_t(first) + 1));
+            Put16(p + 4, Limit16(int64_t(last) + 1));
         }
-        WriteBody(ridHORIZONTALPAGEBREAKS, size);
-    }
-    if (const auto& breaks = print.VertPagebreaks(); !breaks.empty()) {
-        const size_t size = 2 + 6 * breaks.size();
-        uint8_t* body = Body(ridVERTICALPAGEBREAKS, size);
-        Put16(body, static_cast<uint16_t>(breaks.size()));
-        for (size_t i = 0; i < breaks.size(); ++i) {
-            uint8_t* p = body + 2 + 6 * i;
-            Put16(p, Limit16(int64_t(breaks[i].Col) + 1));
-            Put16(p + 2, Limit16(int64_t(breaks[i].Row1) + 1));
-            Put16(p + 4, Limit16(int64_t(breaks[i].Row2) + 1));
-        }
-        WriteBody(ridVERTICALPAGEBREAKS, size);
-    }
+        WriteBody(id, size);
+    };
+    write(ridHORIZONTALPAGEBREAKS, print.HorizPagebreaks(),
+          [](const auto& b) { return std::tuple(b.Row, b.Col1, b.Col2); });
+    write(ridVERTICALPAGEBREAKS, print.VertPagebreaks(),
+          [](const auto& b) { return std::tuple(b.Col, b.Row1, b.Row2); });
 }
 
 void TXLSWriter::WriteHeaderFooter(const TSheet& sheet) {
