@@ -95,10 +95,12 @@ TConverter::TConverter() = default;
 TConverter::TConverter(TLocaleInfo locale, TCodePage codePage)
     : Locale(std::move(locale)), CodePage(std::move(codePage)) {}
 
-void TConverter::SetLines(std::string_view text) {
+void TConverter::SetLines(std::string_view text) { SetLines(text, CodePage); }
+
+void TConverter::SetLines(std::string_view text, const TCodePage& codePage) {
     Lines.clear();
     Lines.reserve(LineCountHint(text));
-    ForEachLine(text, [&](std::string_view line) { CodePage.AppendDecoded(line, Lines.emplace_back()); });
+    ForEachLine(text, [&](std::string_view line) { codePage.AppendDecoded(line, Lines.emplace_back()); });
 }
 
 void TConverter::SplitFields(std::u16string_view line, char16_t divider) {

@@ -39,6 +39,15 @@ std::vector<std::string> CutWarnings(const TConversionReport& report);
 // byte ends the text; a final line break adds no empty line.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// Inserts empty fields where a cell spans several columns or rows, so that every later cell keeps
+// its own column, and appends the lines to `result` with CR LF after each. The cell-span records
+// (Col2 > 0) apply in the order they were made, each to the lines as the ones before left them:
+// on its first line a span puts its extra columns after its field; on every further line it
+// covers, as many empty fields as it is wide go before its field (a line without that field gets
+// nothing). The records' first lines must not decrease.
+void ExpandSpans(const std::vector<std::string_view>& lines, const std::vector<TSpanRecord>& spans, char divider,
+                 std::string& result);
+
 // True when the extension of the target's file name (from its last "." on), ASCII lower-cased and
 // cut to four characters, is ".csv" or ".txt".
 bool IsTextTarget(std::string_view targetFile);
@@ -68,11 +77,17 @@ public:
     TConversionReport RunConversion(const std::string& sourceFile, const std::string& targetFile);
 
     // Flattens an HTML page into delimited text; refills SpanList and LineColors, and Lines unless
-    // told that nothing will read them (then Lines is emptied).
+    // told that nothing will read them (then Lines is emptied). The page is read in the code page,
+    // whose bytes below 0x80 must always be ASCII; the text is in the same code page (a decoded
+    // character reference the code page cannot hold stays as it was written). The header line,
+    // in the same code page, goes first.
+    std::string FlattenHtml(std::string page, const TCodePage& codePage, std::string_view header, bool fillLines);
+    // The same in CodePage, with the settings' header.
     std::string FlattenHtml(std::string page, bool fillLines = true);
 
-    // Lines := the lines of the text, decoded with the code page.
+    // Lines := the lines of the text, decoded with the code page (CodePage when not given).
     void SetLines(std::string_view text);
+    void SetLines(std::string_view text, const TCodePage& codePage);
 
     // Fields := the fields of one line.
     void SplitFields(std::u16string_view line, char16_t divider);

@@ -104,8 +104,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings&
                 pending = arg[1];
                 if (pending >= 'a' && pending <= 'z') pending = char(pending - 'a' + 'A');
             }
+            // /n and /t take no value: the next value is a file name again.
             if (pending == 'N') {
                 settings.NotCleanTags = true;
+                pending = ' ';
+            } else if (pending == 'T') {
+                settings.TablesOnly = true;
                 pending = ' ';
             }
             continue;
@@ -115,6 +119,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings&
             case 'D': settings.StartDataRow = arg; break;
             case 'W': settings.WrapWidth = arg; break;
             case 'H': settings.HeaderText = arg; break;
+            case 'E': settings.Encoding = arg; break;
             case 'F':
                 if (arg == "9") {
                     settings.FieldDivider = u"TAB";
@@ -149,6 +154,7 @@ std::string BuildCommandLine(const TConversionSettings& settings, const std::str
     echo += quoted(settings.SourceFile) + " ";
     if (!settings.SourceFile.empty()) echo += quoted(settings.TargetFile) + " ";
     if (settings.NotCleanTags) echo += "/n ";
+    if (settings.TablesOnly) echo += "/t ";
     echo += "/l " + settings.GroupLevels + " ";
     echo += "/d " + settings.StartDataRow + " ";
     echo += "/w " + settings.WrapWidth + " ";
@@ -157,6 +163,7 @@ std::string BuildCommandLine(const TConversionSettings& settings, const std::str
     if (!terminator.empty()) echo += " /s " + terminator;
     std::string color = ColorEchoName(settings.BorderColor);
     if (color != "white") echo += " /c " + color;
+    if (!settings.Encoding.empty()) echo += " /e " + quoted(settings.Encoding);
     if (!settings.HeaderText.empty()) echo += " /h " + quoted(settings.HeaderText);
     return echo;
 }

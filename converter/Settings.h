@@ -22,6 +22,7 @@ struct TConversionSettings {
     std::string SourceFile;
     std::string TargetFile;
     bool NotCleanTags = false;
+    bool TablesOnly = false;  // copy only the text of tables
     std::string GroupLevels = "0";
     std::string StartDataRow = "1";
     std::string WrapWidth = "32";
@@ -29,6 +30,7 @@ struct TConversionSettings {
     WideString StringTerminator = u"NO";
     uint32_t BorderColor = kColorGray;
     std::string HeaderText;
+    std::string Encoding;  // the source's encoding as named by /e; empty: found from the file
 };
 
 // Reads a decimal integer (optional sign, digits, 32-bit range); anything else raises

@@ -141,6 +141,29 @@ WideString TCodePage::Decode(std::string_view bytes) const {
     return out;
 }
 
+bool TCodePage::AppendEncoded(char32_t code, std::string& out) const {
+    WideString text;
+    AppendCodePoint(code, text);
+    switch (kind_) {
+        case Kind::Utf8:
+            AppendUtf16AsUtf8(text, out);
+            return true;
+        case Kind::SingleByte: {
+            if (text.size() != 1) return false;
+            auto found = fromUnicode_.find(text[0]);
+            if (found == fromUnicode_.end()) return false;
+            out.push_back(char(found->second));
+            return true;
+        }
+        case Kind::MultiByte:
+            break;
+    }
+    std::string bytes = Encode(text);
+    if (code != U'?' && bytes.find('?') != std::string::npos) return false;
+    out += bytes;
+    return true;
+}
+
 std::string TCodePage::Encode(std::u16string_view text) const {
     switch (kind_) {
         case Kind::Utf8:

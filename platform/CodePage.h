@@ -32,6 +32,10 @@ public:
     void AppendDecoded(std::string_view bytes, WideString& out) const;
     WideString Decode(std::string_view bytes) const;
 
+    // Appends the bytes of one character and returns true, or returns false and appends nothing
+    // when the codeset cannot hold it.
+    bool AppendEncoded(char32_t code, std::string& out) const;
+
     // Unicode to bytes; a character the codeset cannot hold becomes "?".
     std::string Encode(std::u16string_view text) const;
 

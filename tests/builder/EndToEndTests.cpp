@@ -122,7 +122,7 @@ TEST(EndToEnd, TheExampleReport) {
         R"(cell 20 4 number 900000.0 fmt="#,###" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         // Long notes wrap; the short heading above them does not.
         R"(cell 8 7 text "Notes" fmt="General" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
-        R"(cell 9 7 text "Strongest quarter since the region was formed &amp; staffed" fmt="General" b=1111:23,23,23,23 wrap=1 v=1 h=0)",
+        R"(cell 9 7 text "Strongest quarter since the region was formed & staffed" fmt="General" b=1111:23,23,23,23 wrap=1 v=1 h=0)",
         // The rowspan reaches a line that has no field there: a blank cell with the area's edges.
         R"(cell 12 7 blank "" fmt="General" b=0111:0,23,23,23 wrap=0 v=2 h=0)",
     };
