@@ -125,6 +125,11 @@ std::vector<std::string> CutWarnings(const TConversionReport& report) {
     if (report.TextsCut > 0) {
         warnings.push_back(Counted(report.TextsCut, "text was", "texts were") + " cut to 32767 characters");
     }
+    if (report.MergesDropped > 0) {
+        warnings.push_back(Counted(report.MergesDropped, "merged area that overlaps another was",
+                                   "merged areas that overlap others were") +
+                           " left out");
+    }
     return warnings;
 }
 

@@ -29,10 +29,12 @@ struct TConversionReport {
     int RowsCut = 0;
     int ColsCut = 0;
     int TextsCut = 0;
+    int MergesDropped = 0;  // merged areas left out because they overlap one before them
 };
 
 // One sentence per kind of cut the report holds ("2 rows and 1 column beyond the sheet were left
-// out", "1 text was cut to 32767 characters"); empty when nothing was cut.
+// out", "1 text was cut to 32767 characters", "1 merged area that overlaps another was left
+// out"); empty when nothing was cut.
 std::vector<std::string> CutWarnings(const TConversionReport& report);
 
 // Cuts text into lines: a line ends at CR, at LF or at a CR LF pair (LF CR ends two lines); a zero

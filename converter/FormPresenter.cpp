@@ -44,6 +44,16 @@ const std::vector<WideString>& StringTerminatorEntries() {
     return entries;
 }
 
+const std::vector<WideString>& EncodingEntries() {
+    static const std::vector<WideString> entries = {
+        kEncodingAuto,  u"UTF-8",        u"UTF-16LE",     u"windows-1252", u"ISO-8859-15", u"windows-1250",
+        u"ISO-8859-2",  u"windows-1251", u"KOI8-R",       u"KOI8-U",       u"windows-1253", u"windows-1254",
+        u"windows-1255", u"windows-1256", u"windows-1257", u"windows-874", u"Shift_JIS",   u"EUC-JP",
+        u"ISO-2022-JP", u"GB18030",      u"Big5",         u"EUC-KR",
+    };
+    return entries;
+}
+
 std::string_view SaveDialogFilter(std::string_view sourceFile) {
     size_t slash = sourceFile.rfind('/');
     std::string_view name = slash == std::string_view::npos ? sourceFile : sourceFile.substr(slash + 1);
@@ -155,6 +165,21 @@ void TFormPresenter::TargetChanged(std::u16string_view text) {
 
 void TFormPresenter::NotCleanTagsChanged(bool checked) {
     converter_.Settings.NotCleanTags = checked;
+    Changed();
+}
+
+void TFormPresenter::TablesOnlyChanged(bool checked) {
+    converter_.Settings.TablesOnly = checked;
+    Changed();
+}
+
+void TFormPresenter::EncodingChanged(std::u16string_view boxText) {
+    std::string name = Bytes(boxText);
+    std::string lower = name;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    converter_.Settings.Encoding = lower == "auto" ? std::string() : name;
     Changed();
 }
 

@@ -33,6 +33,10 @@ inline constexpr int kWrapWidthLength = 3;
 // Entries of the two editable drop-down lists, in list order.
 const std::vector<WideString>& FieldDividerEntries();      // "TAB", ";", ",", "SPACE"
 const std::vector<WideString>& StringTerminatorEntries();  // "NO", double quote, apostrophe
+// Entries of the encoding box: "auto" (the file's own mark or declaration, else the locale's),
+// then the common encodings.
+const std::vector<WideString>& EncodingEntries();
+inline constexpr char16_t kEncodingAuto[] = u"auto";
 
 // Dialog filters as name|pattern pairs joined by "|".
 inline constexpr std::string_view kSourceDialogFilter = "CSV file|*.csv|Text file|*.txt|HTML file|*.htm*|Other file|*.*";
@@ -114,6 +118,9 @@ public:
     void SourceChanged(std::u16string_view text);
     void TargetChanged(std::u16string_view text);
     void NotCleanTagsChanged(bool checked);
+    void TablesOnlyChanged(bool checked);
+    // "auto" (ASCII case ignored) or an empty box: no /e; anything else names the encoding.
+    void EncodingChanged(std::u16string_view boxText);
     void GroupLevelsChanged(std::u16string_view text);
     void StartDataRowChanged(std::u16string_view text);
     void WrapWidthChanged(std::u16string_view text);

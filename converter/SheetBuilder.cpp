@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <queue>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -48,6 +50,46 @@ int32_t ClampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// Keeps merged areas apart: an area that overlaps one accepted before it is refused. The areas
+// come in the order of their first rows (the flattener finds them line by line), so the accepted
+// areas that reach down to a new area's first row all hold that row and are apart in their
+// columns: one ordered map of their column ranges answers each check. Should an area start above
+// the one before it, every later check goes through all accepted areas.
+class TMergedAreaGuard {
+public:
+    bool Accept(int32_t col1, int32_t row1, int32_t col2, int32_t row2) {
+        if (!inOrder_ || row1 < lastRow1_) {
+            inOrder_ = false;
+            for (const TArea& area : all_) {
+                if (area.Col1 <= col2 && col1 <= area.Col2 && area.Row1 <= row2 && row1 <= area.Row2) return false;
+            }
+            all_.push_back({col1, row1, col2, row2});
+            return true;
+        }
+        lastRow1_ = row1;
+        while (!ends_.empty() && ends_.top().first < row1) {
+            reaching_.erase(ends_.top().second);
+            ends_.pop();
+        }
+        auto after = reaching_.upper_bound(col2);
+        if (after != reaching_.begin() && std::prev(after)->second >= col1) return false;
+        reaching_.emplace(col1, col2);
+        ends_.emplace(row2, col1);
+        all_.push_back({col1, row1, col2, row2});
+        return true;
+    }
+
+private:
+    struct TArea {
+        int32_t Col1, Row1, Col2, Row2;
+    };
+    std::vector<TArea> all_;
+    std::map<int32_t, int32_t> reaching_;  // first column -> last column of the areas holding lastRow1_
+    std::priority_queue<std::pair<int32_t, int32_t>, std::vector<std::pair<int32_t, int32_t>>, std::greater<>> ends_;
+    int32_t lastRow1_ = INT32_MIN;
+    bool inOrder_ = true;
+};
+
 class TSheetFiller {
 public:
     TSheetFiller(TConverter& converter, TSheet& sheet, bool reuseFormats)
@@ -80,50 +122,47 @@ private:
         // the last line's fields at the end, as if every line had been split into it.
         std::vector<std::u16string_view>& fields = views_;
         const WideString* lastLine = nullptr;
+        const auto sheetRows = static_cast<size_t>(std::min<int64_t>(MaxRow, TCellStorage::RowCount - 1));
+        const auto sheetColumns = static_cast<size_t>(std::min<int64_t>(int64_t(MaxCol) + 1, TCellStorage::ColumnCount));
         for (size_t i = 0; i < converter_.Lines.size(); ++i) {
             const WideString& line = converter_.Lines[i];
             if (line.empty()) continue;
             lastLine = &line;
-            CutFields(line, fields);
-            if (fields.size() > widths_.size()) widths_.resize(fields.size(), 0);
-            allFields_ = std::max(allFields_, fields.size());
-            // The store's address space ends at row 1,048,575: lines after it are left out here
-            // (and counted), as the writer leaves out the rows beyond the BIFF8 sheet.
-            const bool storable = i < static_cast<size_t>(TCellStorage::RowCount);
-            if (!storable) {
-                ++rowsUnstored_;
-            } else {
-                storedFields_ = std::max(storedFields_, fields.size());
-            }
+            // Fields beyond the sheet's last column are only counted.
+            const size_t fieldCount = CutFields(line, fields, sheetColumns);
+            if (fieldCount > widths_.size()) widths_.resize(fieldCount, 0);
+            allFields_ = std::max(allFields_, fieldCount);
+            // Cells go into the sheet as far as it reaches (MaxRow, MaxCol); lines and fields
+            // beyond it are left out here and counted.
+            const bool storable = i <= static_cast<size_t>(sheetRows);
+            if (!storable) ++rowsUnstored_;
             const bool bordered = borders_ && LineBordered(converter_, static_cast<int64_t>(i));
             const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
             // Every field of the line becomes a cell, so the row's blocks are made in one step.
-            if (storable) {
-                sheet_.Cells().ReserveRow(
-                    row, static_cast<int32_t>(std::min<size_t>(fields.size(), TCellStorage::ColumnCount)) - 1);
-            }
+            if (storable) sheet_.Cells().ReserveRow(row, static_cast<int32_t>(fields.size()) - 1);
             for (size_t j = 0; j < fields.size(); ++j) {
                 const std::u16string_view field = fields[j];
                 // The column's running width: the longest value so far, at most the wrap width.
                 const auto length = static_cast<int64_t>(field.size());
                 if (length > widths_[j]) widths_[j] = length > wrap_ ? wrap_ : ClampToInt32(length);
-                if (!storable || j >= static_cast<size_t>(TCellStorage::ColumnCount)) continue;
-                WriteCell(static_cast<int32_t>(j), row, field, bordered);
+                if (storable) WriteCell(static_cast<int32_t>(j), row, field, bordered);
             }
         }
         if (lastLine) converter_.SplitFields(*lastLine, divider_);
     }
 
-    // The fields of a line, as SplitFields cuts them: at every divider, the text after the last one
-    // being the last field.
-    void CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields) const {
+    // The first `limit` fields of a line, as SplitFields cuts them (at every divider, the text
+    // after the last one being the last field); returns how many fields the line has.
+    size_t CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields, size_t limit) const {
         fields.clear();
         size_t start = 0;
         for (;;) {
+            // The field after the last divider cut so far, and one more after each divider left.
+            if (fields.size() == limit) return limit + 1 + CountUnit(line, divider_, start);
             const size_t end = FindUnit(line, divider_, start);
             if (end == std::u16string_view::npos) {
                 fields.push_back(line.substr(start));
-                return;
+                return fields.size();
             }
             fields.push_back(line.substr(start, end - start));
             start = end + 1;
@@ -251,6 +290,11 @@ private:
             // as the sheet goes, so that the merged area is one the file can hold.
             if (!ClipToSheet(col1, row1, col2, row2)) continue;
             NormalizeArea(col1, row1, col2, row2);
+            // Overlapping merged areas make a damaged file: the later one is left out.
+            if (!mergedAreas_.Accept(col1, row1, col2, row2)) {
+                ++mergesDropped_;
+                continue;
+            }
             sheet_.MergedCells().AddArea(static_cast<uint32_t>(col1), static_cast<uint32_t>(row1),
                                          static_cast<uint32_t>(col2), static_cast<uint32_t>(row2));
             if (borders_ && LineBordered(converter_, static_cast<int64_t>(span.Row1) - 1)) {
@@ -293,15 +337,14 @@ private:
         }
     }
 
-    // What the builder itself left out, and the texts the sheet cut.
+    // What the builder left out (lines and fields beyond the sheet), and the texts the sheet cut.
     TConversionReport LeftOut() const {
         const auto sheetColumns = static_cast<size_t>(MaxCol) + 1;
-        auto beyond = [&](size_t columns) { return columns > sheetColumns ? columns - sheetColumns : 0; };
-        const size_t storedColumns = std::min<size_t>(storedFields_, TCellStorage::ColumnCount);
         TConversionReport report;
         report.RowsCut = static_cast<int>(std::min<int64_t>(rowsUnstored_, INT_MAX));
-        report.ColsCut = static_cast<int>(std::min<size_t>(beyond(allFields_) - beyond(storedColumns), INT_MAX));
+        report.ColsCut = static_cast<int>(std::min<size_t>(allFields_ > sheetColumns ? allFields_ - sheetColumns : 0, INT_MAX));
         report.TextsCut = static_cast<int>(std::min<int64_t>(sheet_.TruncatedTexts(), INT_MAX));
+        report.MergesDropped = static_cast<int>(std::min<int64_t>(mergesDropped_, INT_MAX));
         return report;
     }
 
@@ -326,8 +369,9 @@ private:
         }
     };
     std::unordered_map<WideString, std::vector<TFormatChain>, std::hash<WideString>, TSameCode> numberChains_;
-    size_t allFields_ = 0;     // most fields of any line
-    size_t storedFields_ = 0;  // most fields of a line within the store's rows
+    size_t allFields_ = 0;  // most fields of any line
+    TMergedAreaGuard mergedAreas_;
+    int64_t mergesDropped_ = 0;
     int64_t rowsUnstored_ = 0;
 };
 

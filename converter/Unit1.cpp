@@ -273,7 +273,13 @@ void TMainForm::BuildWidgets() {
     notCleanTagsCheck_->setObjectName(QStringLiteral("notCleanTagsCheck"));
     grid->addWidget(notCleanTagsCheck_, 4, 1, 1, 2);
     panelInputs_.push_back(notCleanTagsCheck_);
+    // "Tables only" stands at the right of the same row.
+    tablesOnlyCheck_ = new QCheckBox(QStringLiteral("Tables only"), this);
+    tablesOnlyCheck_->setObjectName(QStringLiteral("tablesOnlyCheck"));
+    grid->addWidget(tablesOnlyCheck_, 4, 2, Qt::AlignRight);
+    panelInputs_.push_back(tablesOnlyCheck_);
     label("/N", 4, 5);
+    label("/T", 4, 5, Qt::AlignRight | Qt::AlignVCenter);
 
     spinRow("Levels of group", 5, 1, levelsEdit_, levelsUp_, levelsDown_, "levelsEdit", "levelsUp", "levelsDown");
     label("/L number", 5, 5);
@@ -291,7 +297,19 @@ void TMainForm::BuildWidgets() {
         QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(kWrapWidthLength)), wrapEdit_));
     grid->addWidget(wrapEdit_, 7, 2, Qt::AlignLeft);
     panelInputs_.push_back(wrapEdit_);
+    // The encoding box stands at the right of the wrap box's row: any name can be typed.
+    encodingCombo_ = new QComboBox(this);
+    encodingCombo_->setObjectName(QStringLiteral("encodingCombo"));
+    encodingCombo_->setEditable(true);
+    encodingCombo_->setInsertPolicy(QComboBox::NoInsert);
+    for (const WideString& entry : EncodingEntries()) encodingCombo_->addItem(ToQString(entry));
+    encodingCombo_->setToolTip(QStringLiteral("Encoding of the source: auto reads its byte-order mark or its HTML "
+                                              "declaration, else the locale's"));
+    encodingCombo_->setFixedWidth(10 * charWidth + 24);
+    grid->addWidget(encodingCombo_, 7, 2, Qt::AlignRight);
+    panelInputs_.push_back(encodingCombo_);
     label("/W number", 7, 5);
+    label("/E name", 7, 5, Qt::AlignRight | Qt::AlignVCenter);
 
     levelsEdit_->installEventFilter(new TTypedCharacterFilter(TTypedBox::Levels, levelsEdit_));
     startDataEdit_->installEventFilter(new TTypedCharacterFilter(TTypedBox::StartData, startDataEdit_));
@@ -344,6 +362,17 @@ void TMainForm::ShowSettings() {
     sourceEdit_->setText(ToQString(presenter_->Text(settings.SourceFile)));
     targetEdit_->setText(ToQString(presenter_->Text(settings.TargetFile)));
     notCleanTagsCheck_->setChecked(settings.NotCleanTags);
+    tablesOnlyCheck_->setChecked(settings.TablesOnly);
+    if (settings.Encoding.empty()) {
+        encodingCombo_->setCurrentIndex(0);
+    } else {
+        const int index = encodingCombo_->findText(ToQString(presenter_->Text(settings.Encoding)), Qt::MatchFixedString);
+        if (index >= 0) {
+            encodingCombo_->setCurrentIndex(index);
+        } else {
+            encodingCombo_->setEditText(ToQString(presenter_->Text(settings.Encoding)));
+        }
+    }
     levelsEdit_->setText(ToQString(presenter_->Text(settings.GroupLevels)));
     startDataEdit_->setText(ToQString(presenter_->Text(settings.StartDataRow)));
     wrapEdit_->setText(ToQString(presenter_->Text(settings.WrapWidth)));
@@ -373,6 +402,9 @@ void TMainForm::Connect() {
     connect(sourceEdit_, &QLineEdit::textChanged, this, [&p](const QString& text) { p.SourceChanged(ToWide(text)); });
     connect(targetEdit_, &QLineEdit::textChanged, this, [&p](const QString& text) { p.TargetChanged(ToWide(text)); });
     connect(notCleanTagsCheck_, &QCheckBox::toggled, this, [&p](bool checked) { p.NotCleanTagsChanged(checked); });
+    connect(tablesOnlyCheck_, &QCheckBox::toggled, this, [&p](bool checked) { p.TablesOnlyChanged(checked); });
+    connect(encodingCombo_, &QComboBox::currentTextChanged, this,
+            [&p](const QString& text) { p.EncodingChanged(ToWide(text)); });
     connect(levelsEdit_, &QLineEdit::textChanged, this,
             [&p](const QString& text) { p.GroupLevelsChanged(ToWide(text)); });
     connect(startDataEdit_, &QLineEdit::textChanged, this,

@@ -40,8 +40,8 @@ struct TStandardColor {
 const std::vector<TStandardColor>& StandardColors();
 
 // The main window. Widgets carry object names for tests: sourceEdit, sourceButton, targetEdit,
-// targetButton, notCleanTagsCheck, levelsEdit, levelsUp, levelsDown, startDataEdit, startDataUp,
-// startDataDown, wrapEdit, dividerCombo, terminatorCombo, colorCombo, headerEdit, statusEdit,
+// targetButton, notCleanTagsCheck, tablesOnlyCheck, levelsEdit, levelsUp, levelsDown, startDataEdit, startDataUp,
+// startDataDown, wrapEdit, encodingCombo, dividerCombo, terminatorCombo, colorCombo, headerEdit, statusEdit,
 // goButton, linkLabel, echoEdit.
 class TMainForm : public QWidget, private TFormView {
 public:
@@ -88,6 +88,8 @@ private:
     QLineEdit* targetEdit_ = nullptr;
     QToolButton* targetButton_ = nullptr;
     QCheckBox* notCleanTagsCheck_ = nullptr;
+    QCheckBox* tablesOnlyCheck_ = nullptr;
+    QComboBox* encodingCombo_ = nullptr;
     QLineEdit* levelsEdit_ = nullptr;
     QToolButton* levelsUp_ = nullptr;
     QToolButton* levelsDown_ = nullptr;

@@ -135,6 +135,21 @@ size_t FindUnit(std::u16string_view text, char16_t unit, size_t from) {
     return std::u16string_view::npos;
 }
 
+size_t CountUnit(std::u16string_view text, char16_t unit, size_t from) {
+    const char16_t* p = text.data();
+    const size_t n = text.size();
+    size_t i = from, count = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        count += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted))))) / 2;
+    }
+#endif
+    for (; i < n; ++i) count += p[i] == unit;
+    return count;
+}
+
 WideString Utf8ToUtf16(std::string_view bytes) {
     WideString out;
     AppendUtf8AsUtf16(bytes, out);

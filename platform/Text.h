@@ -23,6 +23,9 @@ WideString Utf8ToUtf16(std::string_view bytes);
 // gives, searched 8 units at a time.
 size_t FindUnit(std::u16string_view text, char16_t unit, size_t from);
 
+// How many times `unit` occurs in text at or after `from`, counted 8 units at a time.
+size_t CountUnit(std::u16string_view text, char16_t unit, size_t from = 0);
+
 // Encodes UTF-16 as UTF-8. An unpaired surrogate becomes U+FFFD.
 void AppendUtf16AsUtf8(std::u16string_view text, std::string& out);
 std::string Utf16ToUtf8(std::u16string_view text);

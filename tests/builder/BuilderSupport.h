@@ -175,7 +175,7 @@ inline TSheetView ReadWorkbookFile(const std::string& path) {
 
 // Runs the conversion's reading and flattening in this process and fills a workbook the way the
 // program does; settings from the same arguments as the program's.
-inline void FillAsTheProgramDoes(const std::vector<std::string>& args, TXLSWorkbook& workbook) {
+inline TConversionReport FillAsTheProgramDoes(const std::vector<std::string>& args, TXLSWorkbook& workbook) {
     TConverter converter;  // the C locale: US conventions, UTF-8 code page
     ParseCommandLine(args, converter.Settings);
     std::string text = ReadWholeFile(converter.Settings.SourceFile);
@@ -186,7 +186,7 @@ inline void FillAsTheProgramDoes(const std::vector<std::string>& args, TXLSWorkb
         converter.FlattenHtml(text);
     }
     workbook.ApplyStoredValues();
-    FillWorkbook(converter, workbook);
+    return FillWorkbook(converter, workbook);
 }
 
 // The first sheet of a filled workbook as a reader should see it in the file: cells, merged areas,

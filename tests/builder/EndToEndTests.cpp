@@ -25,26 +25,10 @@ const std::string kExampleHeader = "ACME Corporation - internal";
 std::string Example() { return std::string(QUARVEL_SOURCE_DIR) + "/examples/report.htm"; }
 std::string Corpus(const std::string& name) { return (CorpusDir() / name).string(); }
 
-// The warnings the program prints for a filled workbook: rows and columns beyond the BIFF8 sheet
-// that hold cells, and texts cut to the longest a cell holds.
-std::string WarningsFor(TXLSWorkbook& meant, const std::string& target) {
-    std::set<int32_t> rows, cols;
-    TCellValues& cells = meant.Sheets()[0].Cells();
-    cells.BeginIterate();
-    while (TCell* cell = cells.NextCell()) {
-        if (cell->Row() > 65535) rows.insert(cell->Row());
-        if (cell->Col() > 255) cols.insert(cell->Col());
-    }
+// The warnings the program prints for a conversion: what the filled sheet left out.
+std::string WarningsFor(const TConversionReport& report, const std::string& target) {
     std::string warnings;
-    if (!rows.empty() || !cols.empty()) {
-        warnings += "quarvel: " + target + ": warning: " + std::to_string(rows.size()) +
-                    (rows.size() == 1 ? " row and " : " rows and ") + std::to_string(cols.size()) +
-                    (cols.size() == 1 ? " column" : " columns") + " beyond the sheet were left out\n";
-    }
-    if (meant.TruncatedTexts() > 0) {
-        warnings += "quarvel: " + target + ": warning: " + std::to_string(meant.TruncatedTexts()) +
-                    (meant.TruncatedTexts() == 1 ? " text was" : " texts were") + " cut to 32767 characters\n";
-    }
+    for (const std::string& warning : CutWarnings(report)) warnings += "quarvel: " + target + ": warning: " + warning + "\n";
     return warnings;
 }
 
@@ -52,9 +36,9 @@ std::string WarningsFor(TXLSWorkbook& meant, const std::string& target) {
 // sheet the same conversion fills in this process.
 void ExpectConversionAsMeant(const std::vector<std::string>& args, const std::string& target, const TRun& run) {
     TXLSWorkbook meant(UsLocaleInfo());
-    FillAsTheProgramDoes(args, meant);
+    const TConversionReport report = FillAsTheProgramDoes(args, meant);
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Err, WarningsFor(meant, target));
+    EXPECT_EQ(run.Err, WarningsFor(report, target));
     const TSheetView file = ReadWorkbookFile(target);
     const std::vector<std::string> differences = Differences(ViewOfModel(meant), file);
     EXPECT_TRUE(differences.empty()) << ::testing::PrintToString(differences);

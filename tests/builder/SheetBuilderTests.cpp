@@ -349,22 +349,45 @@ TEST_F(SheetBuilderTest, SpansBeyondTheSheetAreClippedOrLeftOut) {
     EXPECT_EQ(tail.Row2(), 65535u);
 }
 
-TEST_F(SheetBuilderTest, CellsTheStoreCannotHoldAreLeftOutAndCounted) {
-    // One line beyond row 1,048,575 and a line of 16,386 fields, 2 beyond column 16,383.
-    std::vector<WideString> lines(1048578);
+TEST_F(SheetBuilderTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
+    // Two lines below row 65,535 and a line of 300 fields, 44 beyond column 255.
+    std::vector<WideString> lines(65538);
     lines[0] = u"first";
-    lines[1048576] = u"beyond;the;store";
-    lines[1048577] = u"also beyond";
+    lines[65536] = u"beyond;the;sheet";
+    lines[65537] = u"also beyond";
     WideString wide;
-    for (int i = 0; i < 16385; ++i) wide += u"w;";
+    for (int i = 0; i < 299; ++i) wide += u"w;";
     lines[1] = wide + u"end";
     const TConversionReport report = Fill(std::move(lines));
     EXPECT_EQ(report.RowsCut, 2);
-    EXPECT_EQ(report.ColsCut, 2);
+    EXPECT_EQ(report.ColsCut, 44);
     EXPECT_EQ(Sheet().AsString(0, 0), u"first");
-    EXPECT_EQ(Sheet().AsString(16383, 1), u"w");
-    // Rows and columns that the store holds but a BIFF8 sheet does not are the writer's to count.
-    EXPECT_EQ(Sheet().AsString(300, 1), u"w");
+    EXPECT_EQ(Sheet().AsString(255, 1), u"w");
+    // What the sheet cannot hold is not stored at all.
+    EXPECT_EQ(Sheet().CellType(256, 1), ctNone);
+    EXPECT_EQ(Sheet().CellType(0, 65536), ctNone);
+}
+
+TEST_F(SheetBuilderTest, MergedAreasThatOverlapOnesBeforeThemAreLeftOutAndCounted) {
+    converter.SpanList = {
+        {1, 1, 2, 3},  // columns 0-1, rows 0-2
+        {2, 2, 3, 2},  // reaches into the first: left out
+        {3, 1, 3, 3},  // beside the first: kept
+        {1, 3, 1, 4},  // starts in the first's last row: left out
+        {1, 4, 3, 4},  // below the first, overlapping the one left out only: kept
+        {1, 2, 1, 2},  // above the one before it, inside the first: left out
+    };
+    const TConversionReport report = Fill({u"a;b;c", u"d;e;f", u"g;h;i", u"j;k;l"});
+    EXPECT_EQ(report.MergesDropped, 3);
+    ASSERT_EQ(Sheet().MergedCells().Count(), 3);
+    auto area = [&](int i) {
+        const TCellArea& a = Sheet().MergedCells().Items(i);
+        return std::vector<uint32_t>{a.Col1(), a.Row1(), a.Col2(), a.Row2()};
+    };
+    EXPECT_EQ(area(0), (std::vector<uint32_t>{0, 0, 1, 2}));
+    EXPECT_EQ(area(1), (std::vector<uint32_t>{2, 0, 2, 2}));
+    EXPECT_EQ(area(2), (std::vector<uint32_t>{0, 3, 2, 3}));
+    EXPECT_EQ(CutWarnings(report), (std::vector<std::string>{"3 merged areas that overlap others were left out"}));
 }
 
 TEST_F(SheetBuilderTest, GroupingByLeadingColumns) {
@@ -418,12 +441,15 @@ TEST_F(SheetBuilderTest, ManyDateCellsKeepNumberFormatIdsWithinSixteenBits) {
     // Every date cell takes the locale's date format first and then its own, retiring one custom
     // number format id each time; 70,000 of them pass the 16-bit range of ids.
     std::vector<WideString> lines;
-    for (int i = 0; i < 70000; ++i) lines.push_back(i % 2 ? u"5/12/2009" : u"11/3/15;7.5");
+    for (int i = 0; i < 35000; ++i) lines.push_back(i % 2 ? u"5/12/2009;1/2/2003" : u"11/3/15;7.5;12/12/12");
     Fill(lines);
-    for (int row = 0; row < 70000; ++row) {
-        const TCell& cell = CellAt(0, row);
-        ASSERT_EQ(cell.NumberFormat(), row % 2 ? u"M/DD/YYYY" : u"MM/D/YY") << row;
-        ASSERT_LE(cell.Format().NumberFormatIndex(), 65535);
+    for (int row = 0; row < 35000; ++row) {
+        for (int col : {0, row % 2 ? 1 : 2}) {
+            const TCell& cell = CellAt(col, row);
+            ASSERT_EQ(cell.NumberFormat(), row % 2 ? (col == 0 ? u"M/DD/YYYY" : u"M/D/YYYY") : (col == 0 ? u"MM/D/YY" : u"MM/DD/YY"))
+                << row;
+            ASSERT_LE(cell.Format().NumberFormatIndex(), 65535);
+        }
     }
     EXPECT_GT(workbook->Formats().NumberFormats().LastFormatId(), 65000);
     EXPECT_EQ(CellAt(1, 0).NumberFormat(), u"0.0");

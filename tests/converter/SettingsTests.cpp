@@ -20,6 +20,8 @@ TEST(ConversionSettings, DefaultsAreTheDocumentedOnes) {
     EXPECT_EQ(s.StringTerminator, u"NO");
     EXPECT_EQ(s.BorderColor, 0x808080u);
     EXPECT_EQ(s.HeaderText, "");
+    EXPECT_FALSE(s.TablesOnly);
+    EXPECT_EQ(s.Encoding, "");
 }
 
 TEST(Colors, NamesValuesPaletteIndexesAndEchoNames) {
@@ -95,6 +97,8 @@ struct ParseCase {
     std::u16string divider = u"TAB", terminator = u"NO";
     uint32_t color = 0x808080;
     std::string header = "";
+    bool tablesOnly = false;
+    std::string encoding = "";
 };
 
 TEST(ParseCommandLine, Table) {
@@ -133,6 +137,14 @@ TEST(ParseCommandLine, Table) {
         {{"/n", "/srv/data/in.csv", "./out.csv"}, true, "/srv/data/in.csv", "./out.csv", true},
         // An empty argument is a value like any other.
         {{"", "a", "b"}, true, "a", "b"},
+        // /t takes no value, like /n; /e takes the encoding's name.
+        {{"/t", "in.htm", "out.xls"}, true, "in.htm", "out.xls", false, "0", "1", "32", u"TAB", u"NO", 0x808080, "",
+         true},
+        {{"/h", "x", "/Tables", "in", "out"}, true, "in", "out", false, "0", "1", "32", u"TAB", u"NO", 0x808080, "x",
+         true},
+        {{"a", "b", "/e", "windows-1251", "/t"}, true, "a", "b", false, "0", "1", "32", u"TAB", u"NO", 0x808080, "",
+         true, "windows-1251"},
+        {{"/e", "Shift_JIS", "a", "b"}, false, "", "", false, "0", "1", "32", u"TAB", u"NO", 0x808080, "", false, "b"},
     };
     for (const ParseCase& c : cases) {
         std::string joined;
@@ -150,6 +162,8 @@ TEST(ParseCommandLine, Table) {
         EXPECT_EQ(s.StringTerminator, c.terminator);
         EXPECT_EQ(s.BorderColor, c.color);
         EXPECT_EQ(s.HeaderText, c.header);
+        EXPECT_EQ(s.TablesOnly, c.tablesOnly);
+        EXPECT_EQ(s.Encoding, c.encoding);
     }
 }
 
@@ -196,9 +210,11 @@ TEST(BuildCommandLine, EchoesTheSettings) {
     all.StringTerminator = u"\"";
     all.BorderColor = 0xFF00FF;
     all.HeaderText = "Sales \"Q1\"";
+    all.TablesOnly = true;
+    all.Encoding = "x mac cyrillic";
     EXPECT_EQ(BuildCommandLine(all, "/usr/local/bin/my q"),
-              "\"/usr/local/bin/my q\" \"my in.htm\" out.csv /n /l 2 /d 3 /w 40 /f 59 /s 34 /c magenta"
-              " /h \"Sales \"Q1\"\"");
+              "\"/usr/local/bin/my q\" \"my in.htm\" out.csv /n /t /l 2 /d 3 /w 40 /f 59 /s 34 /c magenta"
+              " /e \"x mac cyrillic\" /h \"Sales \"Q1\"\"");
 
     TConversionSettings white;
     white.BorderColor = 0xFFFFFF;
@@ -217,6 +233,8 @@ TEST(BuildCommandLine, EchoReadsBackToTheSameSettingsExceptFuchsiaAndAqua) {
     s.FieldDivider = u";";
     s.BorderColor = ColorFromName("teal");
     s.HeaderText = "Header";
+    s.TablesOnly = true;
+    s.Encoding = "KOI8-R";
     std::string echo = BuildCommandLine(s, "q");
     std::vector<std::string> args;
     for (size_t start = 0; start <= echo.size();) {

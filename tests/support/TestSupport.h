@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,12 +87,15 @@ struct TRun {
     int Status = -1;
     std::string Out;
     std::string Err;
+    double Seconds = 0;   // wall time
+    long MaxRssKb = 0;    // peak resident memory
 };
 
 // Runs the built program with the arguments, without a display, and collects what it printed.
 inline TRun RunQuarvel(const std::vector<std::string>& args) {
     TTempDir dir;
     const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
+    const auto started = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -110,7 +115,10 @@ inline TRun RunQuarvel(const std::vector<std::string>& args) {
     }
     TRun run;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    run.MaxRssKb = usage.ru_maxrss;
+    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.Out = ReadBytes(outPath);
     run.Err = ReadBytes(errPath);

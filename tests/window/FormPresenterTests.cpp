@@ -204,6 +204,12 @@ TEST_F(Presenter, EveryChangeSaysSelectParametersAndRebuildsTheEcho) {
          "/opt/q/quarvel \"in file.htm\" out.xls /n /l 3 /d 12 /w  /f 9 /s 39"},
         {"header", [](TFormPresenter& p) { p.HeaderTextChanged(u"Sales 2024"); },
          "/opt/q/quarvel \"in file.htm\" out.xls /n /l 3 /d 12 /w  /f 9 /s 39 /h \"Sales 2024\""},
+        {"tables only", [](TFormPresenter& p) { p.TablesOnlyChanged(true); },
+         "/opt/q/quarvel \"in file.htm\" out.xls /n /t /l 3 /d 12 /w  /f 9 /s 39 /h \"Sales 2024\""},
+        {"encoding", [](TFormPresenter& p) { p.EncodingChanged(u"windows-1251"); },
+         "/opt/q/quarvel \"in file.htm\" out.xls /n /t /l 3 /d 12 /w  /f 9 /s 39 /e windows-1251 /h \"Sales 2024\""},
+        {"encoding auto", [](TFormPresenter& p) { p.EncodingChanged(u"Auto"); },
+         "/opt/q/quarvel \"in file.htm\" out.xls /n /t /l 3 /d 12 /w  /f 9 /s 39 /h \"Sales 2024\""},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -140,6 +140,12 @@ private slots:
         QCOMPARE(Combo("dividerCombo")->currentText(), QStringLiteral("TAB"));
         QCOMPARE(Combo("terminatorCombo")->currentText(), QStringLiteral("NO"));
         QCOMPARE(Edit("headerEdit")->text(), QString());
+        QVERIFY(!Find<QCheckBox>(&form, "tablesOnlyCheck")->isChecked());
+        QCOMPARE(Find<QCheckBox>(&form, "tablesOnlyCheck")->text(), QStringLiteral("Tables only"));
+        QCOMPARE(Combo("encodingCombo")->currentText(), QStringLiteral("auto"));
+        QVERIFY(Combo("encodingCombo")->isEditable());
+        QCOMPARE(Combo("encodingCombo")->count(), int(EncodingEntries().size()));
+        QCOMPARE(Combo("encodingCombo")->itemText(1), QStringLiteral("UTF-8"));
 
         QStringList dividers, terminators, colors;
         for (int i = 0; i < Combo("dividerCombo")->count(); ++i) dividers << Combo("dividerCombo")->itemText(i);
@@ -169,7 +175,7 @@ private slots:
         for (const char* text : {"Window mode", "Source file", "Target file", "Levels of group", "Start data",
                                  "Wrap more chars", "Field divider", "String terminator", "Border color", "Header",
                                  "Command line", "1 parameter", "2 parameter", "/N", "/L number", "/D number",
-                                 "/W number", "/F code", "/S code", "/C name", "/H text",
+                                 "/W number", "/F code", "/S code", "/C name", "/H text", "/T", "/E name",
                                  "All parameters are unessential"}) {
             QVERIFY2(labels.contains(QLatin1String(text)), text);
         }
@@ -231,6 +237,16 @@ private slots:
             {"white picked", [&] { Combo("colorCombo")->setCurrentIndex(15); }, "/opt/q/quarvel  /l 0 /d 1 /w 32 /f 9"},
             {"header typed", [&] { QTest::keyClicks(Edit("headerEdit"), "Sales 2024"); },
              "/opt/q/quarvel  /l 0 /d 1 /w 32 /f 9 /c gray /h \"Sales 2024\""},
+            {"tables only",
+             [&] {
+                 QCheckBox* check = Find<QCheckBox>(form_.get(), "tablesOnlyCheck");
+                 QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
+             },
+             "/opt/q/quarvel  /t /l 0 /d 1 /w 32 /f 9 /c gray"},
+            {"encoding picked", [&] { Combo("encodingCombo")->setCurrentIndex(7); },
+             "/opt/q/quarvel  /l 0 /d 1 /w 32 /f 9 /c gray /e windows-1251"},
+            {"encoding typed", [&] { Retype(Combo("encodingCombo")->lineEdit(), "CP437"); },
+             "/opt/q/quarvel  /l 0 /d 1 /w 32 /f 9 /c gray /e CP437"},
         };
         for (const TCase& c : cases) {
             Open();
@@ -304,12 +320,14 @@ private slots:
 
     void commandLineSettingsAppearInTheWindow() {
         TConversionSettings settings;
-        QVERIFY(!ParseCommandLine({"/n", "in file.htm", "/w", "1000", "/l", "9", "/f", "124", "/s", "9", "/c", "navy",
-                                   "/h", "Sales 2024"},
+        QVERIFY(!ParseCommandLine({"/n", "/t", "in file.htm", "/w", "1000", "/l", "9", "/f", "124", "/s", "9", "/c",
+                                   "navy", "/e", "koi8-r", "/h", "Sales 2024"},
                                   settings));
         Open(settings);
         QCOMPARE(Edit("sourceEdit")->text(), QStringLiteral("in file.htm"));
         QVERIFY(Find<QCheckBox>(form_.get(), "notCleanTagsCheck")->isChecked());
+        QVERIFY(Find<QCheckBox>(form_.get(), "tablesOnlyCheck")->isChecked());
+        QCOMPARE(Combo("encodingCombo")->currentText(), QStringLiteral("KOI8-R"));  // the list's entry
         QCOMPARE(Edit("wrapEdit")->text(), QStringLiteral("1000"));  // not cut to the three typed characters
         QCOMPARE(Edit("levelsEdit")->text(), QStringLiteral("9"));
         QCOMPARE(Combo("dividerCombo")->currentText(), QStringLiteral("|"));
@@ -318,7 +336,7 @@ private slots:
         QCOMPARE(Edit("headerEdit")->text(), QStringLiteral("Sales 2024"));
         QCOMPARE(Status(), QStringLiteral("Enter parameters"));
         const QString echo =
-            QStringLiteral("/opt/q/quarvel \"in file.htm\"  /n /l 9 /d 1 /w 1000 /f 124 /s 9 /c navy /h \"Sales 2024\"");
+            QStringLiteral("/opt/q/quarvel \"in file.htm\"  /n /t /l 9 /d 1 /w 1000 /f 124 /s 9 /c navy /e koi8-r /h \"Sales 2024\"");
         QCOMPARE(Echo(), echo);
         // A change elsewhere reads the boxes back into the same settings.
         Click(Button("levelsDown"));
