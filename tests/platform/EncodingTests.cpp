@@ -6,8 +6,10 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/CodePage.h"
 #include "platform/Encoding.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace quarvel {
 namespace {
@@ -124,6 +126,17 @@ TEST(EncodingForLabel, AgreesWithTheStandardsData) {
     EXPECT_GT(count, 200u);
 }
 
+// Every encoding a label can name has a code page here, so each iconv converter named for it exists.
+TEST(EncodingNames, EachHasACodePage) {
+    EXPECT_EQ(EncodingNames().size(), 43u);
+    for (std::string_view name : EncodingNames()) {
+        std::optional<TCodePage> page = TCodePage::ForName(name);
+        ASSERT_TRUE(page.has_value()) << name;
+        EXPECT_EQ(page->Name(), name);
+        EXPECT_EQ(page->Decode(page->Encode(u"a1")), u"a1") << name;
+    }
+}
+
 TEST(PrescanMetaCharset, FindsTheDeclaration) {
     const std::pair<std::string, std::string> cases[] = {
         {R"(<meta charset="windows-1251">)", "windows-1251"},
@@ -202,6 +215,40 @@ TEST(PrescanMetaCharset, CorpusPages) {
         {"google_ipod_results.html", ""},
     };
     for (const auto& [file, encoding] : cases) EXPECT_EQ(PrescanMetaCharset(Corpus(file)), encoding) << file;
+}
+
+// The declared pages decode to the words they show, and to what python3's codec of the same
+// encoding gives for the whole page.
+TEST(CodePage, CorpusPagesDecodeAsDeclared) {
+    struct Case {
+        std::string file;
+        std::string pythonCodec;
+        std::vector<std::string> words;  // UTF-8
+    };
+    const Case cases[] = {
+        {"zone_anime_cp1251.htm", "cp1251", {"Наруто", "посвященный", "Эльфийская"}},
+        {"arabic_newspapers_cp1256.html", "cp1256", {"الصحف", "العربية"}},
+        {"2ch_shift_jis.html", "cp932", {"ちゃんねる掲示板へようこそ", "ハッキング"}},
+        {"baidu_home_gb2312.html", "gb18030", {"百度一下", "你就知道"}},
+        {"tidy_case-1067112_word2000_cp1252.html", "cp1252", {"Microsoft Word 9"}},
+    };
+    for (const Case& c : cases) {
+        const std::string bytes = Corpus(c.file);
+        std::optional<TCodePage> page = TCodePage::ForName(PrescanMetaCharset(bytes));
+        ASSERT_TRUE(page.has_value()) << c.file;
+        EXPECT_TRUE(page->IsAsciiCompatible()) << c.file;
+        const std::string text = page->DecodeToUtf8(bytes);
+        for (const std::string& word : c.words) EXPECT_NE(text.find(word), std::string::npos) << c.file << ": " << word;
+        EXPECT_EQ(page->Decode(bytes), Utf8ToUtf16(text)) << c.file;
+
+        auto python = CommandOutput("/usr/bin/python3 -c 'import sys; sys.stdout.buffer.write(open(sys.argv[1], \"rb\").read()"
+                                    ".decode(sys.argv[2]).encode(\"utf-8\"))' " QUARVEL_CORPUS_DIR "/" + c.file + " " + c.pythonCodec);
+        if (!python) {
+            ADD_FAILURE() << "python3 could not decode " << c.file;
+            continue;
+        }
+        EXPECT_TRUE(text == *python) << c.file << " differs from python3's " << c.pythonCodec;
+    }
 }
 
 }  // namespace
