@@ -156,6 +156,55 @@ WideString Utf8ToUtf16(std::string_view bytes) {
     return out;
 }
 
+void AppendRepairedUtf8(std::string_view bytes, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    size_t runStart = 0;  // start of the well-formed bytes not yet copied
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        while (i + 16 <= n &&
+               _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+            i += 16;
+        }
+#endif
+        if (i >= n) break;
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const size_t length = WellFormedLength(p + i, n - i, code);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        out.append(bytes.data() + runStart, i - runStart);
+        AppendCodePointUtf8(Windows1252ToUnicode(p[i]), out);
+        ++i;
+        runStart = i;
+    }
+    out.append(bytes.data() + runStart, n - runStart);
+}
+
+void AppendCodePointUtf8(char32_t code, std::string& out) {
+    if (code < 0x80) {
+        out.push_back(char(code));
+    } else if (code < 0x800) {
+        out.push_back(char(0xC0 | (code >> 6)));
+        out.push_back(char(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(char(0xE0 | (code >> 12)));
+        out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (code >> 18)));
+        out.push_back(char(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (code & 0x3F)));
+    }
+}
+
 void AppendUtf16AsUtf8(std::u16string_view text, std::string& out) {
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t code = text[i];
@@ -167,21 +216,7 @@ void AppendUtf16AsUtf8(std::u16string_view text, std::string& out) {
                 code = 0xFFFD;
             }
         }
-        if (code < 0x80) {
-            out.push_back(char(code));
-        } else if (code < 0x800) {
-            out.push_back(char(0xC0 | (code >> 6)));
-            out.push_back(char(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            out.push_back(char(0xE0 | (code >> 12)));
-            out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (code & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (code >> 18)));
-            out.push_back(char(0x80 | ((code >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (code & 0x3F)));
-        }
+        AppendCodePointUtf8(code, out);
     }
 }
 

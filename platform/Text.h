@@ -19,6 +19,15 @@ char16_t Windows1252ToUnicode(unsigned char byte);
 void AppendUtf8AsUtf16(std::string_view bytes, WideString& out);
 WideString Utf8ToUtf16(std::string_view bytes);
 
+// The same decoding with UTF-8 output: well-formed sequences are copied as they are and every
+// other byte becomes the UTF-8 of its Windows-1252 character, so the result is always well-formed
+// UTF-8 and decodes to what AppendUtf8AsUtf16 gives. Valid input is copied in long runs.
+void AppendRepairedUtf8(std::string_view bytes, std::string& out);
+
+// Appends the UTF-8 bytes of one code point (at most U+10FFFF; surrogates are encoded as they are,
+// so callers pass none).
+void AppendCodePointUtf8(char32_t code, std::string& out);
+
 // Position of the first `unit` in text at or after `from`, or npos: what text.find(unit, from)
 // gives, searched 8 units at a time.
 size_t FindUnit(std::u16string_view text, char16_t unit, size_t from);
