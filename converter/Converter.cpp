@@ -7,9 +7,13 @@
 #include <emmintrin.h>
 #endif
 
+#include "converter/Csv.h"
 #include "converter/Fields.h"
 #include "converter/SheetBuilder.h"
+#include "platform/Encoding.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace quarvel {
 
@@ -104,7 +108,14 @@ void TConverter::SetLines(std::string_view text, const TCodePage& codePage) {
 }
 
 void TConverter::SplitFields(std::u16string_view line, char16_t divider) {
-    quarvel::SplitFields(line, divider, Fields);
+    if (CsvQuote == 0) {
+        quarvel::SplitFields(line, divider, Fields);
+        return;
+    }
+    std::vector<std::u16string_view> views;
+    WideString scratch;
+    CutQuotedFields(line, divider, CsvQuote, views, scratch);
+    Fields.assign(views.begin(), views.end());
 }
 
 namespace {
@@ -133,32 +144,107 @@ std::vector<std::string> CutWarnings(const TConversionReport& report) {
     return warnings;
 }
 
-TConversionReport TConverter::RunConversion(const std::string& sourceFile, const std::string& targetFile) {
-    std::string text = ReadWholeFile(sourceFile);
-    // Text output writes the working bytes; only the workbook reads Lines.
-    bool textTarget = IsTextTarget(targetFile);
+TCodePage TConverter::SourceCodePage(std::string_view bytes, size_t& bomLength) const {
+    const TBom bom = DetectBom(bytes);
+    bomLength = bom.Length;
+    if (bom.Length > 0) {
+        if (std::optional<TCodePage> page = TCodePage::ForName(bom.Encoding)) return *page;
+    }
+    if (!Settings.Encoding.empty()) {
+        if (std::optional<TCodePage> page = TCodePage::ForName(Settings.Encoding)) return *page;
+        throw Error("'" + Settings.Encoding + "' is not a known encoding");
+    }
+    if (!Settings.NotCleanTags) {
+        const std::string declared = PrescanMetaCharset(bytes);
+        if (!declared.empty()) {
+            if (std::optional<TCodePage> page = TCodePage::ForName(declared)) return *page;
+        }
+    }
+    return CodePage;
+}
+
+namespace {
+
+// The header line in the bytes of `page`: its characters, read in the locale's code page, when
+// the page's encoding holds every one of them; else the bytes as given.
+std::string HeaderIn(const std::string& header, const TCodePage& locale, const TCodePage& page) {
+    if (header.empty()) return header;
+    const WideString text = locale.Decode(header);
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (!page.AppendEncoded(code, bytes)) return header;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string TConverter::LoadSource(std::string bytes, bool textTarget) {
+    size_t bomLength = 0;
+    const TCodePage page = SourceCodePage(bytes, bomLength);
+    const TCodePage utf8;
+    CsvQuote = 0;
     if (Settings.NotCleanTags) {
-        if (!Settings.HeaderText.empty()) {
-            std::string withHeader;
-            withHeader.reserve(Settings.HeaderText.size() + 2 + text.size());
-            withHeader.append(Settings.HeaderText).append("\r\n").append(text);
-            text.swap(withHeader);
-        }
-        if (textTarget) {
-            Lines.clear();
-        } else {
-            SetLines(text);
-        }
         SpanList.clear();
         LineColors.clear();
-    } else {
-        text = FlattenHtml(std::move(text), !textTarget);
+        Lines.clear();
+        const std::string& header = Settings.HeaderText;
+        if (textTarget) {
+            // The source as it is, after the header line; a UTF-16 source as UTF-8.
+            if (page.IsUtf16()) {
+                std::string text = header.empty() ? std::string() : HeaderIn(header, CodePage, utf8) + "\r\n";
+                page.AppendDecodedUtf8(std::string_view(bytes).substr(bomLength), text);
+                return text;
+            }
+            if (header.empty()) return bytes;
+            std::string text = HeaderIn(header, CodePage, page);
+            text.reserve(text.size() + 2 + bytes.size());
+            text.append("\r\n").append(bytes);
+            return text;
+        }
+        // The workbook reads the text as UTF-8: the header's characters, then the source's.
+        std::string text = header.empty() ? std::string() : HeaderIn(header, CodePage, utf8) + "\r\n";
+        const std::string_view body = std::string_view(bytes).substr(bomLength);
+        if (text.empty() && bomLength == 0 && page.IsUtf8()) {
+            text.swap(bytes);
+        } else if (page.IsUtf8()) {
+            text.append(body);  // stray bytes are read as Windows-1252 when the lines are decoded
+        } else {
+            page.AppendDecodedUtf8(body, text);
+        }
+        std::string().swap(bytes);
+        SetLines(text, utf8);
+        const std::string quote = SeparatorCode(Settings.StringTerminator);
+        if (!quote.empty()) {
+            CsvQuote = static_cast<char16_t>(StrToInt(quote));
+            JoinQuotedRecords(Lines, static_cast<char16_t>(StrToInt(SeparatorCode(Settings.FieldDivider))), CsvQuote);
+        }
+        return {};
     }
-    if (!textTarget) {
-        // Lines hold what the workbook needs: the text's memory serves the workbook instead.
-        std::string().swap(text);
-        return BuildWorkbook(*this, targetFile);
+    // Text output keeps the page's bytes where markup can be read in them; a workbook, and a page
+    // whose bytes cannot be read as ASCII, is flattened from its text as UTF-8.
+    const bool decode = !textTarget || !page.IsAsciiCompatible();
+    const TCodePage& working = decode ? utf8 : page;
+    if (decode && !page.IsUtf8()) {
+        std::string text = page.DecodeToUtf8(std::string_view(bytes).substr(bomLength));
+        bytes.swap(text);
+    } else if (bomLength > 0) {
+        bytes.erase(0, bomLength);
     }
+    std::string text = FlattenHtml(std::move(bytes), working, HeaderIn(Settings.HeaderText, CodePage, working), !textTarget);
+    if (!textTarget) return {};
+    return text;
+}
+
+TConversionReport TConverter::RunConversion(const std::string& sourceFile, const std::string& targetFile) {
+    const bool textTarget = IsTextTarget(targetFile);
+    std::string text = LoadSource(ReadWholeFile(sourceFile), textTarget);
+    if (!textTarget) return BuildWorkbook(*this, targetFile);
     WriteFileAtomic(targetFile, text);
     return {};
 }

@@ -74,9 +74,25 @@ public:
     // taken apart piece by piece. Everything else (the window, tests) leaves it unset.
     bool EndsProcess = false;
 
+    // The quote of CSV reading: the string terminator's character for a source taken as it is
+    // (/n) when one is set, else 0. Set by LoadSource; SplitFields and the sheet builder read it.
+    char16_t CsvQuote = 0;
+
     // Converts SourceFile to TargetFile with the current settings (the paths given here). Lines
     // serve the workbook only: after a text conversion they are left empty.
     TConversionReport RunConversion(const std::string& sourceFile, const std::string& targetFile);
+
+    // Prepares a source's bytes for a conversion with the current settings. For a text target it
+    // returns the text to write (Lines left empty); for a workbook it fills Lines, SpanList and
+    // LineColors and returns nothing. The source is read in the code page SourceCodePage finds,
+    // its byte-order mark dropped.
+    std::string LoadSource(std::string bytes, bool textTarget);
+
+    // The encoding a source is read in: its byte-order mark decides first, then the encoding /e
+    // names ("'<name>' is not a known encoding" when there is none of that name), then, for a page
+    // that is flattened, the charset it declares in its first 1,024 bytes, else the locale's code
+    // page. `bomLength` is the length of the mark (0 without one).
+    TCodePage SourceCodePage(std::string_view bytes, size_t& bomLength) const;
 
     // Flattens an HTML page into delimited text; refills SpanList and LineColors, and Lines unless
     // told that nothing will read them (then Lines is emptied). The page is read in the code page,
@@ -91,7 +107,7 @@ public:
     void SetLines(std::string_view text);
     void SetLines(std::string_view text, const TCodePage& codePage);
 
-    // Fields := the fields of one line.
+    // Fields := the fields of one line (read as CSV when CsvQuote is set).
     void SplitFields(std::u16string_view line, char16_t divider);
 };
 

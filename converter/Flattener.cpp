@@ -269,6 +269,8 @@ public:
                 i = end;
             }
         }
+        // Blanks the last line ends with are not shown either.
+        TrimBlanks();
         return std::move(out_);
     }
 

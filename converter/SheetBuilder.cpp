@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "converter/Csv.h"
 #include "converter/Fields.h"
 #include "converter/Settings.h"
 #include "platform/Errors.h"
@@ -153,7 +154,8 @@ private:
 
     // The first `limit` fields of a line, as SplitFields cuts them (at every divider, the text
     // after the last one being the last field); returns how many fields the line has.
-    size_t CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields, size_t limit) const {
+    size_t CutFields(std::u16string_view line, std::vector<std::u16string_view>& fields, size_t limit) {
+        if (converter_.CsvQuote != 0) return CutQuotedFields(line, divider_, converter_.CsvQuote, fields, unquoted_, limit);
         fields.clear();
         size_t start = 0;
         for (;;) {
@@ -359,6 +361,7 @@ private:
     const bool reuseFormats_;
     std::vector<int32_t> widths_;
     std::vector<std::u16string_view> views_;
+    WideString unquoted_;  // quoted fields of the line being filled, where they had to be rebuilt
     WideString text_;
     TFieldValue value_;
     std::vector<TFormatChain> textChains_;

@@ -178,13 +178,7 @@ inline TSheetView ReadWorkbookFile(const std::string& path) {
 inline TConversionReport FillAsTheProgramDoes(const std::vector<std::string>& args, TXLSWorkbook& workbook) {
     TConverter converter;  // the C locale: US conventions, UTF-8 code page
     ParseCommandLine(args, converter.Settings);
-    std::string text = ReadWholeFile(converter.Settings.SourceFile);
-    if (converter.Settings.NotCleanTags) {
-        if (!converter.Settings.HeaderText.empty()) text = converter.Settings.HeaderText + "\r\n" + text;
-        converter.SetLines(text);
-    } else {
-        converter.FlattenHtml(text);
-    }
+    converter.LoadSource(ReadWholeFile(converter.Settings.SourceFile), false);
     workbook.ApplyStoredValues();
     return FillWorkbook(converter, workbook);
 }

@@ -4,6 +4,8 @@
 // Every test that needs a written workbook skips, saying so, while the build has no workbook writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -203,6 +205,85 @@ void ExpectCsvHoldsTheSheet(const std::string& csvPath, TXLSWorkbook& meant, con
         if (failures > 10) break;
     }
     EXPECT_GT(compared, 0) << reader;
+}
+
+// Every text cell of a sheet, in row and column order.
+std::vector<WideString> Texts(const TSheetView& view) {
+    std::vector<WideString> texts;
+    for (const auto& [position, cell] : view.Cells) {
+        if (cell.Kind == "text" && !cell.Text.empty()) texts.push_back(cell.Text);
+    }
+    return texts;
+}
+
+bool HasReference(const WideString& text) {
+    for (size_t at = text.find(u'&'); at != WideString::npos; at = text.find(u'&', at + 1)) {
+        size_t end = at + 1;
+        if (end < text.size() && text[end] == u'#') ++end;
+        while (end < text.size() && end - at < 34 && std::isalnum(static_cast<int>(text[end] < 128 ? text[end] : 0))) ++end;
+        if (end > at + 1 && end < text.size() && text[end] == u';') return true;
+    }
+    return false;
+}
+
+// Pages in legacy encodings read as their characters in a UTF-8 locale, where nothing matches
+// their code pages; a UTF-16 export converts like the same file in UTF-8.
+TEST(EndToEnd, SourcesInOtherEncodingsReadAsTheirCharacters) {
+    TTempDir dir;
+    const char* saved = std::getenv("LC_ALL");
+    const std::string before = saved ? saved : "";
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    struct Case {
+        const char* page;
+        std::u16string cell;  // a text some cell holds
+    };
+    const Case cases[] = {
+        {"zone_anime_cp1251.htm", u"YAkub_Makarov93 \u00BB Zone Anime - \u0412\u0441\u0435 \u043E\u0431 "
+                                  u"\u0438\u0441\u043A\u0443\u0441\u0441\u0442\u0432\u0435 \u0410\u043D\u0438\u043C\u0435"},
+        {"arabic_newspapers_cp1256.html", u"Arabic newspapers Online - \u0627\u0644\u0635\u062D\u0641 \u0648 "
+                                          u"\u0627\u0644\u062C\u0631\u0627\u0626\u062F \u0628\u0627\u0644\u0644\u063A\u0629 "
+                                          u"\u0627\u0644\u0639\u0631\u0628\u064A\u0629"},
+        {"2ch_shift_jis.html", u"\uFF12\u3061\u3083\u3093\u306D\u308B\u63B2\u793A\u677F\u3078\u3088\u3046\u3053\u305D"},
+        {"baidu_home_gb2312.html", u"\u767E\u5EA6\u4E00\u4E0B\uFF0C\u4F60\u5C31\u77E5\u9053"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        const std::string target = dir.File(std::string(c.page) + ".xls");
+        const TRun run = RunQuarvel({Corpus(c.page), target});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        const TSheetView file = ReadWorkbookFile(target);
+        ASSERT_EQ(file.Error, "");
+        const std::vector<WideString> texts = Texts(file);
+        EXPECT_NE(std::find(texts.begin(), texts.end(), c.cell), texts.end());
+        for (const WideString& text : texts) {
+            EXPECT_FALSE(HasReference(text)) << Utf16ToUtf8(text);
+            EXPECT_EQ(text.find(u'\uFFFD'), WideString::npos) << Utf16ToUtf8(text);
+        }
+    }
+
+    // The same CSV as UTF-16 LE with a byte-order mark: the same cells, and text output in UTF-8.
+    const std::string utf8 = ReadBytes(Corpus("gt_exibble.csv"));
+    const WideString wide = Utf8ToUtf16(utf8);
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t unit : wide) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    WriteBytes(dir.File("exibble16.csv"), utf16);
+    for (const char* name : {"exibble16.csv", "exibble8.csv"}) {
+        if (std::string(name) == "exibble8.csv") WriteBytes(dir.File(name), utf8);
+        const TRun run = RunQuarvel({"/n", dir.File(name), dir.File(std::string(name) + ".xls"), "/f", "44"});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+    }
+    const TSheetView from16 = ReadWorkbookFile(dir.File("exibble16.csv.xls"));
+    const TSheetView from8 = ReadWorkbookFile(dir.File("exibble8.csv.xls"));
+    ASSERT_EQ(from16.Error, "");
+    EXPECT_GT(from16.Cells.size(), 50u);
+    EXPECT_EQ(from16.Cells, from8.Cells);
+    EXPECT_EQ(RunQuarvel({"/n", dir.File("exibble16.csv"), dir.File("exibble16.txt")}).Status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("exibble16.txt")), utf8);
+    if (saved) {
+        ::setenv("LC_ALL", before.c_str(), 1);
+    } else {
+        ::unsetenv("LC_ALL");
+    }
 }
 
 TEST(EndToEnd, GnumericAndLibreOfficeReadTheSameValues) {

@@ -87,16 +87,25 @@ TEST(Corpus, EveryFileFlattens) {
             if (header) {
                 EXPECT_EQ(out.rfind("Header\r\n", 0), 0u);
             }
-            // Flattening for a workbook gives the same text, and Lines hold it line for line.
-            std::string again = converter.FlattenHtml(ReadBytes(file.string()));
-            EXPECT_EQ(again, out);
-            std::vector<WideString> decoded;
-            for (std::string_view line : SplitLines(out)) decoded.push_back(converter.CodePage.Decode(line));
-            EXPECT_EQ(decoded, converter.Lines);
+            // Flattening for a workbook gives the same lines, as characters: the text output decoded
+            // in the page's encoding, but for references the encoding could not hold.
+            const std::string bytes = ReadBytes(file.string());
+            size_t bom = 0;
+            const TCodePage page = converter.SourceCodePage(bytes, bom);
+            converter.LoadSource(bytes, false);
+            const std::vector<std::string_view> lines = SplitLines(out);
+            ASSERT_EQ(lines.size(), converter.Lines.size());
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const WideString decoded = page.Decode(lines[i]);
+                if (decoded.find(u'&') == WideString::npos) {
+                    EXPECT_EQ(decoded, converter.Lines[i]) << i;
+                }
+            }
             EXPECT_GE(converter.LineColors.size(), 1u);
             for (const TSpanRecord& span : converter.SpanList) {
                 EXPECT_GE(span.Col1, 1);
                 EXPECT_GE(span.Row1, 1);
+                EXPECT_LE(span.Row2, static_cast<int32_t>(lines.size()));
             }
         }
     }

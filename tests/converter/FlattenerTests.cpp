@@ -129,6 +129,7 @@ TEST(FlattenHtml, Whitespace) {
          "GNOME API reference manual\r\n"},
         {"runs of blanks are one", "<p>a  \t \n b &nbsp; c</p>", "a b  c\r\n"},
         {"no blank after a line break", "<p>a <br>\n  b</p>", "a\r\nb\r\n"},
+        {"none at the end of the page", "<p>a</p>b \n", "a\r\nb"},
         {"blanks between tags of one word", "<p><b>bold</b> <i>it</i>\n<u>u</u></p>", "bold it u\r\n"},
         {"pre keeps blanks and ends lines at its line breaks", "<pre>\n  a  b\n\tc\r\n</pre><p>d</p>",
          "  a  b\r\n c\r\nd\r\n", {}, {xcWhite, xcWhite, xcWhite, xc0}},
