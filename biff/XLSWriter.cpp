@@ -171,9 +171,6 @@ void TXLSWriter::WriteWorkbook(std::vector<uint8_t>* stream) {
     CheckWritable();
     PrepareBoundsheets();
     stream_->SetOutputStream(stream);
-    // The rename makes the file appear whole; like the text targets it is not flushed to the disk
-    // before the rename.
-    stream_->SetSyncOnCommit(false);
     stream_->OpenWrite(workbook_.Filename(), workbook_.Version());
     WriteOpenStream();
 }
