@@ -89,8 +89,9 @@ public:
     // Size of the write buffer used by outputs opened afterwards (tests use small ones to exercise
     // patching behind the buffer).
     void SetBufferSize(size_t bytes) { bufferSize_ = bytes; }
-    // Whether Close flushes a file to the disk (fsync) before renaming it over the target; on by
-    // default. Applies to outputs opened afterwards.
+    // Whether Close syncs a file to the disk (the file before it is renamed over the target, the
+    // folder after); on by default, and then the process-wide switch (QUARVEL_NO_SYNC) decides.
+    // Applies to outputs opened afterwards.
     void SetSyncOnCommit(bool sync) { syncOnCommit_ = sync; }
     bool SyncOnCommit() const { return syncOnCommit_; }
 

@@ -171,9 +171,6 @@ void TXLSWriter::WriteWorkbook(std::vector<uint8_t>* stream) {
     CheckWritable();
     PrepareBoundsheets();
     stream_->SetOutputStream(stream);
-    // The rename makes the file appear whole; like the text targets it is not flushed to the disk
-    // before the rename.
-    stream_->SetSyncOnCommit(false);
     stream_->OpenWrite(workbook_.Filename(), workbook_.Version());
     WriteOpenStream();
 }
@@ -406,14 +403,15 @@ void TXLSWriter::WriteSheetEntry(TSheet& sheet, int32_t index) {
     }
 }
 
-// The used area as the sheet stored it, with the last row + 1 lowered to 65535 and the last
-// column + 1 to 255 when above.
+// The used area as the sheet stored it, with the last row + 1 lowered to 65536 and the last
+// column + 1 to 256 when above (cells beyond the sheet are not written): a sheet that uses its last
+// row and column says so.
 void TXLSWriter::WriteDimensions(const TSheet& sheet) {
     const TRecordEntry& stored = sheet.Records().Dimensions();
     uint8_t* body = Body(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
     std::memcpy(body, stored.Body(), TRecordStorageSheet::DimensionsSize);
-    if (stored.DWord(4) > 65535) Put32(body + 4, 65535);
-    if (stored.Word(10) > 255) Put16(body + 10, 255);
+    if (stored.DWord(4) > 65536) Put32(body + 4, 65536);
+    if (stored.Word(10) > 256) Put16(body + 10, 256);
     WriteBody(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
 }
 

@@ -1,93 +1,30 @@
 #include "platform/CompoundFile.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <utility>
 
-namespace quarvel {
+#include "platform/AtomicFile.h"
 
-FileError CompoundFileError(const std::string& path, int errorCode) {
-    switch (errorCode) {
-        case ENOENT: return FileError(path, "File not found", errorCode);
-        case EACCES:
-        case EPERM: return FileError(path, "File access denied", errorCode);
-        case ENOSPC: return FileError(path, "Disk full", errorCode);
-        default: return FileError(path, "I/O error " + std::to_string(errorCode), errorCode);
-    }
-}
+namespace quarvel {
 
 namespace {
 
 // ---------------------------------------------------------------------------------------------
 // Targets
 
-// A temporary file beside the target, renamed over it on commit.
+// A file written through the atomic writer: a temporary file beside the target renamed over it on
+// commit, or the target itself where it is written in place.
 class TFileTarget final : public TByteTarget {
 public:
-    TFileTarget(std::string path, bool sync) : path_(std::move(path)), sync_(sync) {
-        static std::atomic<unsigned> counter{0};
-        const size_t slash = path_.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-        // The temporary name starts with the target's (cut, so that it stays a valid name length).
-        const std::string base = (slash == std::string::npos ? path_ : path_.substr(slash + 1)).substr(0, 200);
-        for (int attempt = 0;; ++attempt) {
-            temp_ = dir + "." + base + "." + std::to_string(getpid()) + "." +
-                    std::to_string(counter.fetch_add(1)) + ".tmp";
-            fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0) break;
-            if (errno != EEXIST || attempt >= 100) throw CompoundFileError(path_, errno);
-        }
-    }
-    ~TFileTarget() override { Abort(); }
+    TFileTarget(const std::string& path, bool sync) : file_(path, TAtomicFileOptions{sync, true}) {}
 
-    void WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
-        while (count > 0) {
-            const ssize_t n = ::pwrite(fd_, data, count, static_cast<off_t>(offset));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                throw CompoundFileError(path_, errno);
-            }
-            if (n == 0) throw CompoundFileError(path_, ENOSPC);
-            data += n;
-            offset += static_cast<uint64_t>(n);
-            count -= static_cast<size_t>(n);
-        }
-    }
-
-    void Commit() override {
-        // With sync the bytes reach the disk before the name does, so that even after a system crash
-        // the target is either the old file or the complete new one.
-        if (sync_ && ::fsync(fd_) != 0) throw CompoundFileError(path_, errno);
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw CompoundFileError(path_, errno);
-        if (::rename(temp_.c_str(), path_.c_str()) != 0) throw CompoundFileError(path_, errno);
-        temp_.clear();
-    }
-
-    void Abort() noexcept override {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        if (!temp_.empty()) {
-            ::unlink(temp_.c_str());
-            temp_.clear();
-        }
-    }
+    void WriteAt(uint64_t offset, const uint8_t* data, size_t count) override { file_.WriteAt(offset, data, count); }
+    void Commit() override { file_.Commit(); }
+    void Abort() noexcept override { file_.Abort(); }
 
 private:
-    std::string path_;
-    std::string temp_;
-    bool sync_;
-    int fd_ = -1;
+    TAtomicFile file_;
 };
 
 // A byte vector handed to the caller's vector on commit.

@@ -1,11 +1,11 @@
 // Our own writer of OLE2 compound files (MS-CFB version 3, 512-byte sectors) holding one stream in
-// the root storage, and of plain byte files through the same buffered, atomic machinery.
+// the root storage, and of plain byte files through the same buffered machinery.
 //
 // The stream is written sequentially with seek-back patching. Bytes go through a tail buffer; the
 // stream's sectors lie contiguously right after the header, so a file target receives them in place
 // and never holds the whole stream in memory. Commit lays out the rest of the container behind the
-// stream (directory, mini FAT, FAT, DIFAT), writes the header last and, for a file, renames the
-// temporary file over the target. A stream under 4096 bytes becomes the mini stream of the root entry
+// stream (directory, mini FAT, FAT, DIFAT), writes the header last and, for a file, commits the
+// atomic output. A stream under 4096 bytes becomes the mini stream of the root entry
 // without being moved: its sectors are the mini stream's sectors.
 #pragma once
 
@@ -19,10 +19,6 @@
 #include "platform/Errors.h"
 
 namespace quarvel {
-
-// Builds the FileError for an operating-system error code, with the runtime texts: ENOENT "File not found",
-// EACCES/EPERM "File access denied", ENOSPC "Disk full", anything else "I/O error %d".
-FileError CompoundFileError(const std::string& path, int errorCode);
 
 // Where the finished bytes go (implementations in CompoundFile.cpp).
 class TByteTarget {
@@ -48,9 +44,10 @@ public:
     static constexpr uint64_t MaxStreamSize = 0x7FFFFFFF;
     static constexpr size_t DefaultBufferSize = size_t(1) << 20;
 
-    // A file at `path` (UTF-8). Bytes go to a temporary file in the same folder, which Commit renames
-    // over `path`; Abort (or destruction without Commit) removes it, leaving an existing file alone.
-    // With `syncOnCommit` the file's bytes are flushed to the disk (fsync) before the rename.
+    // A file at `path` (UTF-8), written by TAtomicFile (platform/AtomicFile.h): normally a temporary
+    // file in the target's folder, which Commit renames over `path`; Abort (or destruction without
+    // Commit) removes it, leaving an existing file alone. Without `syncOnCommit` the file is not
+    // synced to the disk (with it, the process-wide switch decides). Failures throw FileError.
     static std::unique_ptr<TCompoundFileWriter> ToFile(const std::string& path, TLayout layout,
                                                        const std::u16string& streamName = u"Workbook",
                                                        size_t bufferSize = DefaultBufferSize,

@@ -13,8 +13,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A failed file operation. The message is the runtime text for the operating-system error
-// ("File not found", "File access denied", "Disk full", "I/O error %d"); Path() names the file,
+// A failed file operation. The message is the text for the operating-system error
+// (FileErrorMessage: "File not found", "File access denied", ..., "I/O error %d"); Path() names the file,
 // so that the command line can print "quarvel: <path>: <message>".
 class FileError : public Error {
 public:

@@ -18,15 +18,18 @@ std::string FileErrorMessage(int code) {
         case EACCES:
         case EPERM: return "File access denied";
         case ENOSPC: return "Disk full";
+        case EISDIR: return "Is a directory";
+        case ENOTDIR: return "Not a directory";
+        case EROFS: return "Read-only file system";
         default: return "I/O error " + std::to_string(code);
     }
 }
 
+FileError FileErrorFor(const std::string& path, int code) { return FileError(path, FileErrorMessage(code), code); }
+
 namespace {
 
-[[noreturn]] void Fail(const std::string& path, int code) {
-    throw FileError(path, FileErrorMessage(code), code);
-}
+[[noreturn]] void Fail(const std::string& path, int code) { throw FileErrorFor(path, code); }
 
 // Closes a descriptor when the scope ends, unless released.
 class TDescriptor {
@@ -48,24 +51,6 @@ public:
 private:
     int fd_;
 };
-
-// Splits "dir/name" into the folder to create the temporary file in and the file's name.
-void SplitPath(const std::string& path, std::string& folder, std::string& name) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        folder = ".";
-        name = path;
-    } else {
-        folder = slash == 0 ? "/" : path.substr(0, slash);
-        name = path.substr(slash + 1);
-    }
-}
-
-mode_t CurrentUmask() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
 
 }  // namespace
 
@@ -107,42 +92,6 @@ size_t FileSizeHint(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
     return static_cast<size_t>(info.st_size);
-}
-
-void WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    if (path.empty()) Fail(path, ENOENT);
-    // A target the user may not write stays as it is, as if it were opened for writing.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) Fail(path, errno);
-    std::string folder, name;
-    SplitPath(path, folder, name);
-    std::string temp = folder + "/." + name + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) Fail(path, errno);
-    TDescriptor file(fd);
-    auto failAndRemove = [&](int code) {
-        ::unlink(temp.c_str());
-        Fail(path, code);
-    };
-
-    struct stat existing {};
-    mode_t mode = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
-                      ? (existing.st_mode & 07777)
-                      : (0666 & ~CurrentUmask());
-    if (::fchmod(fd, mode) != 0) failAndRemove(errno);
-
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t done = ::write(fd, data, left);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            failAndRemove(errno);
-        }
-        data += done;
-        left -= static_cast<size_t>(done);
-    }
-    if (int code = file.Close()) failAndRemove(code);
-    if (::rename(temp.c_str(), path.c_str()) != 0) failAndRemove(errno);
 }
 
 std::string ProgramPath(const char* argv0) {

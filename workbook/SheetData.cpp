@@ -1,5 +1,6 @@
 #include "workbook/SheetData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -143,11 +144,15 @@ void TSheet::Assign(const TSheet& other) {
     mergedCells_.Assign(other.mergedCells_);
 }
 
+// The used area as DIMENSIONS holds it: first row, last row + 1, first column, last column + 1. An
+// area whose last lies before its first (a store whose cells were all deleted reports first column
+// 255, first row 65535 and 0 for both lasts) is written as the empty range at its first.
 void TSheet::StoreDimensions() {
     const uint16_t firstCol = firstCol_ > 255 ? 255 : static_cast<uint16_t>(firstCol_);
-    const uint16_t lastColPlus1 = firstCol_ <= 254 ? static_cast<uint16_t>(lastCol_ + 1) : 255;
+    const uint16_t lastColPlus1 =
+        lastCol_ >= firstCol_ && firstCol_ <= 255 ? static_cast<uint16_t>(std::min(lastCol_ + 1, 0xFFFF)) : firstCol;
     const uint32_t firstRow = firstRow_ > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(firstRow_);
-    const uint32_t lastRowPlus1 = firstRow_ <= 0xFFFE ? static_cast<uint32_t>(lastRow_) + 1 : 0xFFFF;
+    const uint32_t lastRowPlus1 = lastRow_ >= firstRow_ && firstRow_ <= 0xFFFF ? static_cast<uint32_t>(lastRow_) + 1 : firstRow;
     records_.SetDimensions(firstRow, lastRowPlus1, firstCol, lastColPlus1);
 }
 

@@ -6,6 +6,9 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,48 +84,106 @@ std::string Hex(const Bytes& bytes) {
     return Hex(bytes.data(), bytes.size());
 }
 
+// The user "nobody": tests whose checks file permissions would not bind for the superuser run the
+// program (or their own code) as this user when the tests run as root.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+inline bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// Gives `path` and everything under it to the user nobody when the tests run as root (so that a
+// process of that user may work there); does nothing otherwise.
+inline void GiveToOrdinaryUser(const std::filesystem::path& path) {
+    if (!RunningAsRoot()) return;
+    if (::lchown(path.c_str(), kNobody, kNogroup) != 0) throw std::runtime_error("cannot chown " + path.string());
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path))) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+            if (::lchown(entry.path().c_str(), kNobody, kNogroup) != 0)
+                throw std::runtime_error("cannot chown " + entry.path().string());
+        }
+    }
+}
+
 #ifdef QUARVEL_BINARY
-// What a run of the built program did.
+// What a run of the built program did. A run ended by a signal has the status 128 + the signal.
 struct TRun {
     int Status = -1;
     std::string Out;
     std::string Err;
-    double Seconds = 0;   // wall time
-    long MaxRssKb = 0;    // peak resident memory
+    double Seconds = 0;  // wall time
+    long MaxRssKb = 0;   // peak resident memory
 };
 
-// Runs the built program with the arguments, without a display, and collects what it printed.
-inline TRun RunQuarvel(const std::vector<std::string>& args) {
-    TTempDir dir;
-    const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
-    const auto started = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
-        ::unsetenv("QT_QPA_PLATFORM");
-        std::string program = QUARVEL_BINARY;
-        std::vector<std::string> copies = args;
-        std::vector<char*> argv{program.data()};
-        for (auto& arg : copies) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+// A run of the built program started in the background, without a display; what it prints goes
+// into files until Wait collects it. With `asOrdinaryUser` the program runs as the user nobody when
+// the tests run as root (hand it its files with GiveToOrdinaryUser).
+class TQuarvelProcess {
+public:
+    explicit TQuarvelProcess(const std::vector<std::string>& args, bool asOrdinaryUser = false) {
+        const std::string outPath = dir_.File("stdout"), errPath = dir_.File("stderr");
+        started_ = std::chrono::steady_clock::now();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+            ::unsetenv("QT_QPA_PLATFORM");
+            if (asOrdinaryUser && RunningAsRoot()) {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+            }
+            std::string program = QUARVEL_BINARY;
+            std::vector<std::string> copies = args;
+            std::vector<char*> argv{program.data()};
+            for (auto& arg : copies) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
     }
-    TRun run;
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    run.MaxRssKb = usage.ru_maxrss;
-    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.Out = ReadBytes(outPath);
-    run.Err = ReadBytes(errPath);
-    return run;
+    ~TQuarvelProcess() {
+        if (pid_ > 0 && !waited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    TQuarvelProcess(const TQuarvelProcess&) = delete;
+    TQuarvelProcess& operator=(const TQuarvelProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    // Whether the program has not ended yet (it stays to be collected by Wait).
+    bool Running() const {
+        if (pid_ <= 0 || waited_) return false;
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+    }
+
+    TRun Wait() {
+        TRun run;
+        int status = 0;
+        struct rusage usage {};
+        if (::wait4(pid_, &status, 0, &usage) != pid_) return run;
+        waited_ = true;
+        run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        run.MaxRssKb = usage.ru_maxrss;
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.Out = ReadBytes(dir_.File("stdout"));
+        run.Err = ReadBytes(dir_.File("stderr"));
+        return run;
+    }
+
+private:
+    TTempDir dir_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
+    std::chrono::steady_clock::time_point started_;
+};
+
+// Runs the built program with the arguments and collects what it printed.
+inline TRun RunQuarvel(const std::vector<std::string>& args, bool asOrdinaryUser = false) {
+    return TQuarvelProcess(args, asOrdinaryUser).Wait();
 }
 #endif
 

@@ -263,13 +263,20 @@ TEST_F(SheetCellsTest, UsedAreaGoesIntoTheDimensionsRecord) {
 
     TXLSWorkbook other{TLocaleInfo{}};
     TSheet& wide = other.Sheets()[0];
-    wide.SetAsFloat(300, 5, 1);  // the first column starts from MaxCol 255
+    wide.SetAsFloat(255, 65535, 1);  // the last cell of the sheet alone: 65536 rows, 256 columns
     wide.CalcDimensions();
-    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "05 00 00 00 06 00 00 00 FF 00 FF 00 00 00");
+    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "FF FF 00 00 00 00 01 00 FF 00 00 01 00 00");
+    wide.DeleteCell(255, 65535);
+    wide.SetAsFloat(300, 5, 1);  // the first column starts from MaxCol 255; the writer lowers the last
+    wide.CalcDimensions();
+    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "05 00 00 00 06 00 00 00 FF 00 2D 01 00 00");
     wide.DeleteCell(300, 5);
     wide.SetAsFloat(0, 70000, 1);  // the first row starts from MaxRow 65535
     wide.CalcDimensions();
-    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "FF FF 00 00 FF FF 00 00 00 00 01 00 00 00");
+    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "FF FF 00 00 71 11 01 00 00 00 01 00 00 00");
+    wide.DeleteCell(0, 70000);  // no cell left: the store still has its blocks, the area is empty
+    wide.CalcDimensions();
+    EXPECT_EQ(Hex(wide.Records().Dimensions().Body(), 14), "FF FF 00 00 FF FF 00 00 FF 00 FF 00 00 00");
 }
 
 }  // namespace

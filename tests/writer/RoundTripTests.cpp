@@ -153,6 +153,39 @@ TEST(WriterRoundTripTest, XlrdReadsValuesFormatsBordersMergesWidthsAndOutline) {
     EXPECT_EQ(dump.output, kReportDump);
 }
 
+// DIMENSIONS holds the last used row and column plus one up to 65,536 and 256: a sheet that uses
+// its last row and column says so, and xlrd finds the record agreeing with the cells it reads.
+TEST(WriterRoundTripTest, XlrdReadsDimensionsUpToTheLastRowAndColumnOfTheSheet) {
+    TempDir dir;
+    auto book = NewWorkbook();
+    TSheet& corners = book->Sheets().Items(0);
+    corners.SetName(u"Corners");
+    corners.SetAsFloat(0, 0, 1);
+    corners.SetAsFloat(255, 65535, 2);
+    TSheet& last = book->Sheets().Add();  // only the last cell of the sheet
+    last.SetName(u"Last");
+    last.SetAsWideString(255, 65535, u"z");
+    TSheet& inside = book->Sheets().Add();
+    inside.SetName(u"Inside");
+    inside.SetAsFloat(0, 0, 1);
+    inside.SetAsFloat(254, 65534, 2);
+    TSheet& beyond = book->Sheets().Add();  // cells past the sheet are left out
+    beyond.SetName(u"Beyond");
+    beyond.SetAsFloat(0, 0, 1);
+    beyond.SetAsFloat(300, 70000, 2);
+    const std::string file = dir.File("limits.xls");
+    book->SetFilename(std::u16string(file.begin(), file.end()));
+    book->Write();
+    const TCommandResult dump =
+        quarvel::testing::Run(Quote(QUARVEL_PYTHON) + " " + Quote(WriterScript("xls_dimensions.py")) + " " + Quote(file));
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_EQ(dump.output,
+              "Corners dimensions=65536,256 cells=65536,256\n"
+              "Last dimensions=65536,256 cells=65536,256\n"
+              "Inside dimensions=65535,255 cells=65535,255\n"
+              "Beyond dimensions=65536,256 cells=1,1\n");
+}
+
 // Workbooks whose "Workbook" stream is just below, at and just above the 4096 bytes from which
 // a stream leaves the mini stream: the raw bytes, the container of WriteToStream and the file of
 // Write must agree for olefile and gsf.
@@ -245,7 +278,7 @@ struct TExpectedCell {
 };
 
 // Texts with separators and quotes, numbers written as RK, MULRK and NUMBER, a date, a merged
-// area, and the last row and column of the sheet (which DIMENSIONS leaves out: 65535 and 255).
+// area, and the last row and column of the sheet (65535 and 255).
 std::vector<TExpectedCell> BuildValues(TXLSWorkbook& book) {
     TSheet& s = book.Sheets().Items(0);
     s.SetAsWideString(0, 0, u"Name");

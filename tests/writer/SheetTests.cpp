@@ -279,8 +279,8 @@ TEST_F(SheetTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
     EXPECT_EQ(CellRecords(),
               "00BD: 00 00 00 00 0F 00 00 00 F0 3F 0F 00 00 00 00 40 01 00\n"
               "027E: FF FF 02 00 0F 00 00 00 10 40\n");
-    // The used area reaches beyond the sheet; DIMENSIONS is lowered to 65535 rows and 255 columns.
-    EXPECT_EQ(Hex(OfId(SheetRecs(), 0x0200).at(0).Body), "00 00 00 00 FF FF 00 00 00 00 FF 00 00 00");
+    // The used area reaches beyond the sheet; DIMENSIONS is lowered to 65536 rows and 256 columns.
+    EXPECT_EQ(Hex(OfId(SheetRecs(), 0x0200).at(0).Body), "00 00 00 00 00 00 01 00 00 00 00 01 00 00");
 
     // A write without such cells reports none.
     MakeConverterWorkbook(workbook_);
