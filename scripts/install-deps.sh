@@ -2,11 +2,11 @@
 # Installs what building and testing need on Debian 12 (run as root; sudo is used when present).
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev
   python3 python3-xlrd python3-olefile python3-xlwt
-  libgsf-bin gnumeric libreoffice-calc-nogui
+  libgsf-bin gnumeric libreoffice-calc-nogui unzip
   time
 )
 missing=()
