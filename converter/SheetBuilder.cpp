@@ -110,6 +110,7 @@ public:
         sheet_.SetName(kBuilderSheetName);
         FillCells();
         SetColumnWidths();
+        SetRowHeights();
         MergeSpans();
         GroupRows();
         sheet_.SetWorkspaceOptions(woShowAutoBreaks | woColSumsRight | woOutlineSymbols);
@@ -141,13 +142,26 @@ private:
             const auto row = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
             // Every field of the line becomes a cell, so the row's blocks are made in one step.
             if (storable) sheet_.Cells().ReserveRow(row, static_cast<int32_t>(fields.size()) - 1);
+            int64_t rowLines = 0;  // lines the row's wrapping cells need
             for (size_t j = 0; j < fields.size(); ++j) {
                 const std::u16string_view field = fields[j];
                 // The column's running width: the longest value so far, at most the wrap width.
                 const auto length = static_cast<int64_t>(field.size());
                 if (length > widths_[j]) widths_[j] = length > wrap_ ? wrap_ : ClampToInt32(length);
-                if (storable) WriteCell(static_cast<int32_t>(j), row, field, bordered);
+                if (!storable) continue;
+                // Once a column has held a value as long as the wrap width, this cell and every
+                // later cell of the column wrap; the cells above do not. A cell that holds a line
+                // break wraps too, or the break would not show.
+                const size_t breaks = converter_.CsvQuote != 0 ? CountUnit(field, u'\n') : 0;
+                const bool wrap = widths_[j] >= wrap_ || breaks > 0;
+                WriteCell(static_cast<int32_t>(j), row, field, bordered, wrap);
+                if (wrap) {
+                    // As many lines as the text needs at the column's width, and one per break.
+                    const int64_t width = std::max<int64_t>(widths_[j], 1);
+                    rowLines = std::max<int64_t>(rowLines, (length + width - 1) / width + static_cast<int64_t>(breaks));
+                }
             }
+            if (rowLines > 0) wrappedRows_.emplace_back(row, rowLines);
         }
         if (lastLine) converter_.SplitFields(*lastLine, divider_);
     }
@@ -171,7 +185,7 @@ private:
         }
     }
 
-    void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered) {
+    void WriteCell(int32_t col, int32_t row, std::u16string_view field, bool bordered, bool wrap) {
         TCell* cell = nullptr;
         const TFieldKind kind = ClassifyField(field, locale_, value_);
         // A date-time is stored as SetAsDateTime stores it: the number, then the locale's format
@@ -191,9 +205,6 @@ private:
                 break;
         }
         cell = sheet_.Cell(col, row);
-        // Once a column has held a value as long as the wrap width, this cell and every later
-        // cell of the column wrap; the cells above do not.
-        const bool wrap = widths_[static_cast<size_t>(col)] >= wrap_;
         TFormatChain* chain = nullptr;
         if (reuseFormats_) {
             chain = &FindChain(*cell, kind == fkText ? nullptr : &value_.FormatCode, bordered, wrap);
@@ -262,12 +273,31 @@ private:
         return chains->back();
     }
 
+    // Each column one character wider than its longest value (at most 255), so that the value is
+    // not clipped; a width of 256 or more, or below 0, is refused, as the sheet cannot hold it.
     void SetColumnWidths() {
         TXLSColumns& columns = sheet_.Columns();
         const int count = static_cast<int>(std::min<size_t>(widths_.size(), TXLSColumns::SlotCount));
         columns.EnsureColumns(0, count);
-        for (int j = 0; j < count; ++j) columns.Items(j)->SetWidth(widths_[static_cast<size_t>(j)]);
+        for (int j = 0; j < count; ++j) {
+            const int32_t width = widths_[static_cast<size_t>(j)];
+            columns.Items(j)->SetWidth(width < 0 || width >= 256 ? width : std::min(width + 1, 255));
+        }
     }
+
+    // A row with wrapping cells is as high as their lines need: 255 twentieths of a point a line,
+    // at most 8,190, marked as a height of its own.
+    void SetRowHeights() {
+        TXLSRows& rows = sheet_.Rows();
+        for (const auto& [row, lines] : wrappedRows_) {
+            TXLSRow& entry = rows.Add(row);
+            entry.SetHeight(static_cast<uint16_t>(std::min<int64_t>(lines * kLineHeight, kMaxRowHeight)));
+            entry.SetOptions(entry.Options() | TXLSRow::CustomHeight);
+        }
+    }
+
+    static constexpr int64_t kLineHeight = 255;
+    static constexpr int64_t kMaxRowHeight = 8190;
 
     // Span records become merged areas: the header record (Col2 < 0) across every column, a
     // caption record (Col2 = 0) as wide as the next non-empty line and centred.
@@ -373,6 +403,7 @@ private:
     };
     std::unordered_map<WideString, std::vector<TFormatChain>, std::hash<WideString>, TSameCode> numberChains_;
     size_t allFields_ = 0;  // most fields of any line
+    std::vector<std::pair<int32_t, int64_t>> wrappedRows_;  // rows with wrapping cells: lines they need
     TMergedAreaGuard mergedAreas_;
     int64_t mergesDropped_ = 0;
     int64_t rowsUnstored_ = 0;

@@ -18,6 +18,7 @@ public:
     static constexpr uint16_t OutlineLevelMask = 0x0007;
     static constexpr uint16_t Collapsed = 0x0010;
     static constexpr uint16_t ZeroHeight = 0x0020;
+    static constexpr uint16_t CustomHeight = 0x0040;  // the height is the row's own, not the font's
     static constexpr uint16_t OwnFormat = 0x0080;
 
     // Row number stored in 16 bits; first column 0, last column MaxCol, height 255 twentieths;
@@ -32,7 +33,7 @@ public:
     // Height in twentieths of a point.
     uint16_t Height() const { return height_; }
     void SetHeight(uint16_t value) { height_ = value; }
-    // Bits 0-2 outline level, 0x10 collapsed, 0x20 hidden, 0x80 own format.
+    // Bits 0-2 outline level, 0x10 collapsed, 0x20 hidden, 0x40 own height, 0x80 own format.
     uint16_t Options() const { return options_; }
     void SetOptions(uint16_t value) { options_ = value; }
     int OutlineLevel() const { return options_ & OutlineLevelMask; }

@@ -66,15 +66,15 @@ TEST(EndToEnd, TheExampleReport) {
     // rowspan of the Notes column.
     EXPECT_EQ(file.Merged, (std::vector<std::array<int, 4>>{
                                {0, 0, 0, 7}, {6, 6, 0, 7}, {7, 7, 0, 2}, {7, 7, 3, 6}, {11, 12, 7, 7}}));
-    // Widths (1/256 character): the longest value, at most 32 characters.
-    EXPECT_EQ(file.ColumnWidths, (std::map<int, int>{{0, 32 * 256},
-                                                    {1, 8 * 256},   // Portland
-                                                    {2, 8 * 256},   // Back Bay
-                                                    {3, 10 * 256},  // 2018-04-01
-                                                    {4, 12 * 256},  // 2,456,789.50
-                                                    {5, 6 * 256},   // Change
-                                                    {6, 18 * 256},  // 3/31/2024 10:30 PM
-                                                    {7, 32 * 256}}));
+    // Widths (1/256 character): the longest value, at most 32 characters, and one more.
+    EXPECT_EQ(file.ColumnWidths, (std::map<int, int>{{0, 33 * 256},
+                                                    {1, 9 * 256},   // Portland
+                                                    {2, 9 * 256},   // Back Bay
+                                                    {3, 11 * 256},  // 2018-04-01
+                                                    {4, 13 * 256},  // 2,456,789.50
+                                                    {5, 7 * 256},   // Change
+                                                    {6, 19 * 256},  // 3/31/2024 10:30 PM
+                                                    {7, 33 * 256}}));
     // Cities under regions, stores under cities; every grouped row starts hidden. A store with
     // nothing under it opens no group.
     EXPECT_EQ(file.Outline, (std::map<int, std::pair<int, int>>{{10, {1, 1}},
@@ -429,7 +429,7 @@ TEST(EndToEnd, EveryConversionStartsFromAFreshWorkbook) {
     EXPECT_EQ(second.Cells.at({0, 0}).Text, u"second");
     EXPECT_TRUE(second.Merged.empty());
     EXPECT_TRUE(second.Outline.empty());
-    EXPECT_EQ(second.ColumnWidths, (std::map<int, int>{{0, 6 * 256}}));
+    EXPECT_EQ(second.ColumnWidths, (std::map<int, int>{{0, 7 * 256}}));
 }
 
 TEST(EndToEnd, ManyDateCellsKeepTheirNumberFormats) {

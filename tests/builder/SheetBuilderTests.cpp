@@ -188,14 +188,14 @@ TEST_F(SheetBuilderTest, ColumnWidthsFollowTheLongestValueUpToTheWrapWidth) {
     Fill({u"short;abc;x;", w31 + u";" + w40 + u";y;", u"z;x;" + w32 + u";", u"q;r;s;"});
     struct Case {
         int col;
-        int width;                // characters
+        int width;                // characters: one more than the longest value, so it is not clipped
         std::vector<bool> wraps;  // rows 0 to 3
     };
     const Case cases[] = {
-        {0, 31, {false, false, false, false}},
-        {1, 32, {false, true, true, true}},
-        {2, 32, {false, false, true, true}},
-        {3, 0, {false, false, false, false}},
+        {0, 32, {false, false, false, false}},
+        {1, 33, {false, true, true, true}},
+        {2, 33, {false, false, true, true}},
+        {3, 1, {false, false, false, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.col);
@@ -207,11 +207,11 @@ TEST_F(SheetBuilderTest, ColumnWidthsFollowTheLongestValueUpToTheWrapWidth) {
     }
     EXPECT_EQ(Sheet().Columns().Items(4), nullptr);
 
-    // Wrap width 0: every cell wraps and every column is 0 wide.
+    // Wrap width 0: every cell wraps and every column is 1 wide.
     Fresh();
     converter.Settings.WrapWidth = "0";
     Fill({u"a;12;", u"bbbb"});
-    for (int col = 0; col < 3; ++col) EXPECT_EQ(Sheet().Columns().Items(col)->RawWidth(), 0);
+    for (int col = 0; col < 3; ++col) EXPECT_EQ(Sheet().Columns().Items(col)->RawWidth(), 256);
     for (auto [col, row] : {std::pair{0, 0}, {1, 0}, {2, 0}, {0, 1}}) {
         EXPECT_EQ(CellAt(col, row).FormatOptions(), foWrapText) << col << ":" << row;
     }
@@ -221,6 +221,39 @@ TEST_F(SheetBuilderTest, ColumnWidthsFollowTheLongestValueUpToTheWrapWidth) {
     converter.Settings.WrapWidth = "255";
     Fill({WideString(300, u'w')});
     EXPECT_EQ(Sheet().Columns().Items(0)->RawWidth(), 255 * 256);
+}
+
+TEST_F(SheetBuilderTest, RowsWithWrappingCellsAreAsHighAsTheirLines) {
+    converter.Settings.WrapWidth = "10";
+    // Row 0: nothing wraps. Row 1: 25 characters over 10 are 3 lines. Row 2: the longest of its
+    // wrapping cells, 10 characters, is 1 line. Row 3: 400 characters would need more than the
+    // tallest row.
+    Fill({u"short;x", WideString(25, u'a') + u";" + WideString(12, u'b'), u"abcdefghij;c",
+          WideString(400, u'd')});
+    EXPECT_EQ(Sheet().Rows().Find(0), nullptr);
+    struct Case {
+        int row;
+        int height;  // twentieths of a point
+    };
+    for (const Case& c : {Case{1, 3 * 255}, Case{2, 255}, Case{3, 8190}}) {
+        SCOPED_TRACE(c.row);
+        const TXLSRow* row = Sheet().Rows().Find(c.row);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->Height(), c.height);
+        EXPECT_EQ(row->Options() & TXLSRow::CustomHeight, TXLSRow::CustomHeight);
+    }
+
+    // Read as CSV, a cell's line breaks are lines of their own, and such a cell wraps.
+    Fresh();
+    converter.Settings.WrapWidth = "32";
+    converter.Settings.FieldDivider = u",";
+    converter.CsvQuote = u'"';
+    Fill({u"id,\"one\ntwo\nthree\"", u"2,plain"});
+    EXPECT_EQ(Sheet().AsString(1, 0), u"one\ntwo\nthree");
+    EXPECT_EQ(CellAt(1, 0).FormatOptions(), foWrapText);
+    ASSERT_NE(Sheet().Rows().Find(0), nullptr);
+    EXPECT_EQ(Sheet().Rows().Find(0)->Height(), 3 * 255);
+    EXPECT_EQ(Sheet().Rows().Find(1), nullptr);
 }
 
 TEST_F(SheetBuilderTest, OptionsThatStopTheConversion) {
