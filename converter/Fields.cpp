@@ -125,34 +125,27 @@ struct TCodeBuffer {
 };
 
 // The number format code that shows the field's value with the digits the field wrote, into
-// `code`. Codes are written as the file writes them, whatever the locale: "," groups thousands and
-// "." is the decimal point; readers show them with their own characters.
+// `code`; `significant` counts the digits before the exponent from the first one that is not 0.
+// Codes are written as the file writes them, whatever the locale: "," groups thousands and "." is
+// the decimal point; readers show them with their own characters.
 //
 // A character the cleaning dropped (a blank or the thousands separator) groups thousands only
 // between two integer digits: blanks that pad a field, a sign or a point are no grouping, and a
 // code never ends in "," (which would divide the value by 1,000).
-void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
-    int intDigits = 0;       // digits before the point (or the exponent)
+void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, int significant, WideString& code) {
+    int intDigits = 0;         // digits before the point (or the exponent)
     bool leadingZero = false;  // the first of them is 0
-    int groupAt = 0;         // integer digits before the last grouping character
-    int pendingGroup = 0;    // a dropped character followed this many integer digits
+    int groupAt = 0;           // integer digits before the last grouping character
+    int pendingGroup = 0;      // a dropped character followed this many integer digits
     int fracDigits = 0;
-    int significant = 0;  // digits from the first one that is not 0, the exponent's left out
-    bool point = false, nonzeroSeen = false;
+    bool point = false;
     char16_t exponent = 0, exponentSign = 0;  // as written: "E" or "e", "+", "-" or none
     int exponentDigits = 0;
-    for (char16_t c : field) {
+    const size_t n = field.size();
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const char16_t c = field[i];
         if (IsDigit(c)) {
-            if (exponent) {
-                ++exponentDigits;
-                continue;
-            }
-            nonzeroSeen = nonzeroSeen || c != u'0';
-            significant += nonzeroSeen;
-            if (point) {
-                ++fracDigits;
-                continue;
-            }
             if (intDigits == 0) leadingZero = c == u'0';
             if (pendingGroup > 0) {
                 groupAt = pendingGroup;
@@ -161,13 +154,34 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
             ++intDigits;
         } else if (c == u' ' || c == locale.ThousandSeparator) {
             // As the cleaning reads it: dropped, even where it is a "."
-            if (!point && !exponent && intDigits > 0) pendingGroup = intDigits;
+            if (intDigits > 0) pendingGroup = intDigits;
         } else if (c == u'.' || c == locale.DecimalSeparator) {
             point = true;
+            ++i;
+            break;
         } else if (c == u'e' || c == u'E') {
-            exponent = c;
-        } else if (exponent && (c == u'+' || c == u'-')) {
-            exponentSign = c;
+            break;
+        }
+    }
+    if (point) {
+        for (; i < n; ++i) {
+            const char16_t c = field[i];
+            if (IsDigit(c)) {
+                ++fracDigits;
+            } else if (c == u'e' || c == u'E') {
+                break;
+            }
+        }
+    }
+    if (i < n) {
+        exponent = field[i];
+        for (++i; i < n; ++i) {
+            const char16_t c = field[i];
+            if (IsDigit(c)) {
+                ++exponentDigits;
+            } else if (c == u'+' || c == u'-') {
+                exponentSign = c;
+            }
         }
     }
     // The exponent as the field wrote it: the letter's case, "+" when it was written ("-" shows a
@@ -616,7 +630,7 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
         ParseCleanNumber(std::u16string_view(cleaned, cleanedLength), locale.DecimalSeparator, value.Number, significant) &&
         significant <= 15) {
         value.Kind = fkNumber;
-        NumberFormatCode(field, locale, value.FormatCode);
+        NumberFormatCode(field, locale, significant, value.FormatCode);
         return fkNumber;
     }
     value.Number = 0;
