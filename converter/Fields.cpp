@@ -17,8 +17,9 @@ char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c -
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Parses the cleaned text of a number candidate: optional sign, digits with at most one decimal
-// separator, optional exponent. A value beyond the double range is no number.
-bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result) {
+// separator, optional exponent. A value beyond the double range is no number. `significant` gets
+// the number of digits from the first one that is not 0 to the last one before the exponent.
+bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result, int& significant) {
     // Candidates have at most 19 characters, so the digits fit a small buffer of the stack.
     struct TAscii {
         char data[64];
@@ -33,22 +34,22 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
     int intDigits = 0, leadingZeros = 0, fracDigits = 0, fracZeros = 0;
-    bool significant = false, point = false;
+    bool nonzeroSeen = false, point = false;
     uint64_t mantissa = 0;  // all the digits as one integer: at most 19 of them, so it fits
     for (; i < text.size(); ++i) {
         char16_t c = text[i];
         if (IsDigit(c)) {
             mantissa = mantissa * 10 + static_cast<uint64_t>(c - u'0');
             if (!point) {
-                if (c != u'0' || significant) {
-                    significant = true;
+                if (c != u'0' || nonzeroSeen) {
+                    nonzeroSeen = true;
                     ++intDigits;
                 } else {
                     ++leadingZeros;
                 }
             } else {
-                if (!significant && c == u'0') ++fracZeros;
-                if (c != u'0') significant = true;
+                if (!nonzeroSeen && c == u'0') ++fracZeros;
+                if (c != u'0') nonzeroSeen = true;
                 ++fracDigits;
             }
             ascii.push_back(char(c));
@@ -60,6 +61,7 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
         }
     }
     if (intDigits + leadingZeros + fracDigits == 0) return false;
+    significant = intDigits + fracDigits - fracZeros;
     long exponent = 0;
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
         ascii.push_back('e');
@@ -109,110 +111,181 @@ bool ParseCleanNumber(std::u16string_view text, char16_t decimal, double& result
     return true;
 }
 
-// The number format code that mirrors how the field shows its digits, into `code`.
-void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
-    // Built backwards from the field's last character; fields have at most 19 characters.
-    char16_t built[32];
-    size_t start = sizeof built / sizeof built[0];
-    bool decimalSeen = false, groupingSeen = false;
-    for (size_t i = field.size(); i-- > 0 && start > 0;) {
-        char16_t c = field[i];
-        if (c == u'.' || c == locale.DecimalSeparator) {
-            built[--start] = u'.';
-            decimalSeen = true;
-        } else if (IsDigit(c)) {
-            built[--start] = u'#';
+// Writes format codes into a small buffer of the stack: codes of fields of at most 19 characters
+// have fewer than 48 units.
+struct TCodeBuffer {
+    char16_t data[48];
+    size_t length = 0;
+    void Add(char16_t c, int count = 1) {
+        for (; count > 0 && length < sizeof data / sizeof data[0]; --count) data[length++] = c;
+    }
+    void Add(std::u16string_view text) {
+        for (char16_t c : text) Add(c);
+    }
+};
+
+// The number format code that shows the field's value with the digits the field wrote, into
+// `code`; `significant` counts the digits before the exponent from the first one that is not 0.
+// Codes are written as the file writes them, whatever the locale: "," groups thousands and "." is
+// the decimal point; readers show them with their own characters.
+//
+// A character the cleaning dropped (a blank or the thousands separator) groups thousands only
+// between two integer digits: blanks that pad a field, a sign or a point are no grouping, and a
+// code never ends in "," (which would divide the value by 1,000).
+void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, int significant, WideString& code) {
+    int intDigits = 0;         // digits before the point (or the exponent)
+    bool leadingZero = false;  // the first of them is 0
+    int groupAt = 0;           // integer digits before the last grouping character
+    int pendingGroup = 0;      // a dropped character followed this many integer digits
+    int fracDigits = 0;
+    bool point = false;
+    char16_t exponent = 0, exponentSign = 0;  // as written: "E" or "e", "+", "-" or none
+    int exponentDigits = 0;
+    const size_t n = field.size();
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const char16_t c = field[i];
+        if (IsDigit(c)) {
+            if (intDigits == 0) leadingZero = c == u'0';
+            if (pendingGroup > 0) {
+                groupAt = pendingGroup;
+                pendingGroup = 0;
+            }
+            ++intDigits;
         } else if (c == u' ' || c == locale.ThousandSeparator) {
-            built[--start] = locale.ThousandSeparator;
-            groupingSeen = true;
+            // As the cleaning reads it: dropped, even where it is a "."
+            if (intDigits > 0) pendingGroup = intDigits;
+        } else if (c == u'.' || c == locale.DecimalSeparator) {
+            point = true;
+            ++i;
+            break;
+        } else if (c == u'e' || c == u'E') {
+            break;
         }
     }
-    char16_t* first = built + start;
-    const size_t length = sizeof built / sizeof built[0] - start;
-    if (decimalSeen) {
-        bool pointMet = false;
-        for (size_t i = length; i-- > 0;) {
-            if (first[i] == u'.') {
-                pointMet = true;
-            } else if (first[i] == u'#') {
-                first[i] = u'0';
-                if (pointMet) break;
+    if (point) {
+        for (; i < n; ++i) {
+            const char16_t c = field[i];
+            if (IsDigit(c)) {
+                ++fracDigits;
+            } else if (c == u'e' || c == u'E') {
+                break;
             }
         }
     }
-    if (!decimalSeen && !groupingSeen) {
-        code.assign(u"0");
+    if (i < n) {
+        exponent = field[i];
+        for (++i; i < n; ++i) {
+            const char16_t c = field[i];
+            if (IsDigit(c)) {
+                ++exponentDigits;
+            } else if (c == u'+' || c == u'-') {
+                exponentSign = c;
+            }
+        }
+    }
+    // The exponent as the field wrote it: the letter's case, "+" when it was written ("-" shows a
+    // sign only before a negative exponent), at least as many digits.
+    auto addExponent = [&](TCodeBuffer& out) {
+        out.Add(exponent);
+        out.Add(exponentSign == u'+' ? u'+' : u'-');
+        out.Add(u'0', exponentDigits);
+    };
+
+    TCodeBuffer out;
+    if (exponent && intDigits > 1) {
+        // The reader scales the mantissa to as many integer digits as the code has, in steps of
+        // that many powers of ten, so several would show other digits ("12E3" as 1E+04 or
+        // 01E+04): one integer digit and the field's further significant digits as decimals.
+        out.Add(u'0');
+        const int decimals = significant > 0 ? significant - 1 : fracDigits;
+        if (decimals > 0) {
+            out.Add(u'.');
+            out.Add(u'0', decimals);
+        }
+        addExponent(out);
+        code.assign(out.data, out.length);
         return;
     }
-    if (groupingSeen) {
-        // From the last separator (a thousands separator or a blank) on, behind one "#".
-        for (size_t i = length; i-- > 0;) {
-            if (first[i] == locale.ThousandSeparator || first[i] == u' ') {
-                code.assign(1, u'#');
-                code.append(first + i, length - i);
-                return;
-            }
+    // Integer digits that start with 0 are shown one "0" for each, so that the zeros stay.
+    const bool leadingZeros = intDigits > 1 && leadingZero;
+    if (groupAt > 0) {
+        const int grouped = intDigits - groupAt;  // digits after the last grouping character
+        if (leadingZeros) {
+            out.Add(u'0', groupAt);
+            out.Add(u',');
+            out.Add(u'0', grouped);
+        } else {
+            out.Add(u"#,");
+            out.Add(u'#', grouped - 1);
+            out.Add(point ? u'0' : u'#');
         }
+    } else if (leadingZeros) {
+        out.Add(u'0', intDigits);
+    } else if (point) {
+        if (intDigits > 0) {
+            out.Add(u'#', intDigits - 1);
+            out.Add(u'0');
+        }
+    } else {
+        out.Add(u'0');
     }
-    code.assign(first, length);
+    if (point) {
+        out.Add(u'.');
+        out.Add(u'0', fracDigits);
+    }
+    if (exponent) addExponent(out);
+    code.assign(out.data, out.length);
 }
 
-// The number format code that mirrors how the field writes its date and time, into `code`.
-void DateTimeFormatCode(std::u16string_view field, const TLocaleSettings& locale, WideString& code) {
-    // The date part runs to the field's last blank (a space or a no-break space), the time part
-    // after it.
-    size_t split = field.size();
-    while (split > 0 && field[split - 1] != u' ' && field[split - 1] != kNoBreakSpace) --split;
-    const bool hasTime = split > 0;
-    std::u16string_view datePart = hasTime ? field.substr(0, split - 1) : field;
-    std::u16string_view timePart = hasTime ? field.substr(split) : std::u16string_view();
+// How a date-time that parsed was written: what its format code is built from.
+struct TDateTimeShape {
+    int DatePieces = 0;               // 0 for a time alone, else 2 or 3 numbers
+    int DateDigits[3] = {0, 0, 0};    // digits of each number
+    int TimePieces = 0;               // 0 for a date alone; 1 hour, 2 with minutes, 3 with seconds
+    int HourDigits = 0;
+    int FractionDigits = 0;           // digits of the seconds' fraction, 1 to 3
+    int Designator = 0;               // AM/PM: 0 none, 1 before the time, 2 after it
+    bool DesignatorBlank = false;     // blanks between the designator and the time
+};
 
-    auto letter = [](const WideString& order, size_t k) { return k < order.size() ? order[k] : u' '; };
-
-    // At most 3 pieces of at most 4 letters with 2 separators, a blank and 3 pieces of 2 letters
-    // with 2 separators.
-    char16_t out[32];
-    size_t n = 0;
-    auto append = [&](size_t count, char16_t c) {
-        while (count-- > 0) out[n++] = c;
-    };
-    size_t pieces[3] = {0, 0, 0};
-    char16_t separator = 0;
-    size_t piece = 0;
-    for (char16_t c : datePart) {
-        if (c == u' ' || c == locale.DateSeparator) {
-            if (!separator) separator = c;
-            if (++piece == 3) break;
-        } else {
-            ++pieces[piece];
+// The number format code that shows the date-time the way the field wrote it, into `code`: the
+// date's numbers in the locale's order with the field's separator, the time's pieces that were
+// written, in the file's notation (":" between the pieces, "." before the fraction of a second).
+void DateTimeFormatCode(const TDateTimeShape& shape, const TLocaleSettings& locale, WideString& code) {
+    TCodeBuffer out;
+    if (shape.DatePieces > 0) {
+        // The order the parse read the numbers in.
+        const char16_t first = locale.DateOrder.empty() ? u'M' : locale.DateOrder[0];
+        const char16_t* letters = first == u'D' ? u"DMY" : first == u'Y' ? u"YMD" : u"MDY";
+        // Two numbers are day and month, in the locale's order, month first where the year is.
+        if (shape.DatePieces == 2) letters = first == u'D' ? u"DM" : u"MD";
+        for (int k = 0; k < shape.DatePieces; ++k) {
+            if (k > 0) out.Add(locale.DateSeparator);
+            const char16_t letter = letters[k];
+            const int digits = shape.DateDigits[k];
+            out.Add(letter, digits == 1 ? 1 : (digits == 4 && letter == u'Y' ? 4 : 2));
         }
     }
-    for (size_t k = 0; k < 3; ++k) {
-        char16_t l = letter(locale.DateOrder, k);
-        size_t count = pieces[k] == 1 ? 1 : (pieces[k] == 4 && l == u'Y' ? 4 : 2);
-        append(count, l);
-        if (k < 2 && separator) append(1, separator);
-    }
-
-    if (!timePart.empty()) {
-        append(1, u' ');
-        size_t timePieces[3] = {0, 0, 0};
-        char16_t timeSeparator = 0;
-        piece = 0;
-        for (char16_t c : timePart) {
-            if (c == u' ' || c == locale.TimeSeparator) {
-                if (!timeSeparator) timeSeparator = c;
-                if (++piece == 3) break;
-            } else {
-                ++timePieces[piece];
-            }
+    if (shape.TimePieces > 0) {
+        if (shape.DatePieces > 0) out.Add(u' ');
+        if (shape.Designator == 1) {
+            out.Add(u"AM/PM");
+            if (shape.DesignatorBlank) out.Add(u' ');
         }
-        for (size_t k = 0; k < 3; ++k) {
-            append(timePieces[k] == 1 ? 1 : 2, letter(locale.TimeOrder, k));
-            if (k < 2 && timeSeparator) append(1, timeSeparator);
+        out.Add(u'H', shape.HourDigits == 1 ? 1 : 2);
+        if (shape.TimePieces >= 2) out.Add(u":MM");
+        if (shape.TimePieces >= 3) out.Add(u":SS");
+        if (shape.FractionDigits > 0) {
+            out.Add(u'.');
+            out.Add(u'0', shape.FractionDigits);
+        }
+        if (shape.Designator == 2) {
+            if (shape.DesignatorBlank) out.Add(u' ');
+            out.Add(u"AM/PM");
         }
     }
-    code.assign(out, n);
+    code.assign(out.data, out.length);
 }
 
 // A cursor over the text of a date-time.
@@ -286,7 +359,7 @@ int DaysInMonth(int year, int month) {
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-bool ScanDate(TDateTimeScanner& scan, const TLocaleSettings& locale, double& date) {
+bool ScanDate(TDateTimeScanner& scan, const TLocaleSettings& locale, double& date, TDateTimeShape& shape) {
     int numbers[3] = {0, 0, 0}, digits[3] = {0, 0, 0};
     scan.SkipBlanks();
     if (!scan.Number(numbers[0], digits[0])) return false;
@@ -333,27 +406,39 @@ bool ScanDate(TDateTimeScanner& scan, const TLocaleSettings& locale, double& dat
         return false;
     }
     date = DateSerial(year, month, day);
+    shape.DatePieces = count;
+    for (int k = 0; k < 3; ++k) shape.DateDigits[k] = digits[k];
     return true;
 }
 
-bool ScanTime(TDateTimeScanner& scan, const TLocaleSettings& locale, double& time) {
+bool ScanTime(TDateTimeScanner& scan, const TLocaleSettings& locale, double& time, TDateTimeShape& shape) {
     scan.SkipBlanks();
     int designator = scan.Designator();
+    int designatorAt = designator != 0 ? 1 : 0;
+    const size_t afterDesignator = scan.Pos();
     scan.SkipBlanks();
-    int hour = 0, minute = 0, second = 0, millisecond = 0, digits = 0;
-    if (!scan.Number(hour, digits)) return false;
+    bool designatorBlank = scan.Pos() > afterDesignator;
+    int hour = 0, minute = 0, second = 0, fraction = 0, hourDigits = 0, fractionDigits = 0, digits = 0;
+    int pieces = 1;
+    if (!scan.Number(hour, hourDigits)) return false;
     if (scan.Char(locale.TimeSeparator)) {
         if (!scan.Number(minute, digits)) return false;
+        pieces = 2;
         if (scan.Char(locale.TimeSeparator)) {
             if (!scan.Number(second, digits)) return false;
+            pieces = 3;
+            // A fraction of the second, in tenths, hundredths or thousandths.
             if (scan.Char(locale.DecimalSeparator)) {
-                if (!scan.Number(millisecond, digits)) return false;
+                if (!scan.Number(fraction, fractionDigits) || fractionDigits > 3) return false;
             }
         }
     }
+    const size_t afterTime = scan.Pos();
     scan.SkipBlanks();
     if (designator == 0) {
+        designatorBlank = scan.Pos() > afterTime;
         designator = scan.Designator();
+        designatorAt = designator != 0 ? 2 : 0;
         scan.SkipBlanks();
     }
     if (designator != 0) {
@@ -361,8 +446,14 @@ bool ScanTime(TDateTimeScanner& scan, const TLocaleSettings& locale, double& tim
         if (hour == 12) hour = 0;
         if (designator == 2) hour += 12;
     }
-    if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) return false;
+    if (hour > 23 || minute > 59 || second > 59) return false;
+    const int millisecond = fractionDigits == 1 ? fraction * 100 : fractionDigits == 2 ? fraction * 10 : fraction;
     time = (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / 86400000.0;
+    shape.TimePieces = pieces;
+    shape.HourDigits = hourDigits;
+    shape.FractionDigits = fractionDigits;
+    shape.Designator = designatorAt;
+    shape.DesignatorBlank = designatorAt != 0 && designatorBlank;
     return true;
 }
 
@@ -461,21 +552,33 @@ double DateSerial(int year, int month, int day) {
     return static_cast<double>(daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30));
 }
 
-bool TryParseDateTime(std::u16string_view text, const TLocaleSettings& locale, double& result) {
+namespace {
+
+// Parses a date-time and says how it was written.
+bool ParseDateTime(std::u16string_view text, const TLocaleSettings& locale, double& result, TDateTimeShape& shape) {
     TDateTimeScanner scan(text, locale);
     double date = 0, time = 0;
-    if (ScanDate(scan, locale, date)) {
+    shape = TDateTimeShape();
+    if (ScanDate(scan, locale, date, shape)) {
         scan.SkipBlanks();
-        if (!scan.AtEnd() && !(ScanTime(scan, locale, time) && scan.AtEnd())) return false;
+        if (!scan.AtEnd() && !(ScanTime(scan, locale, time, shape) && scan.AtEnd())) return false;
         result = date < 0 ? date - time : date + time;
         return true;
     }
     scan.SetPos(0);
-    if (ScanTime(scan, locale, time) && scan.AtEnd()) {
+    shape = TDateTimeShape();
+    if (ScanTime(scan, locale, time, shape) && scan.AtEnd()) {
         result = time;
         return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool TryParseDateTime(std::u16string_view text, const TLocaleSettings& locale, double& result) {
+    TDateTimeShape shape;
+    return ParseDateTime(text, locale, result, shape);
 }
 
 TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& locale, TFieldValue& value) {
@@ -486,9 +589,13 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
     if (field.empty() || field.size() >= 20) return fkText;
 
     auto asDateTime = [&]() {
-        if (!TryParseDateTime(field, locale, value.DateTime)) return false;
+        TDateTimeShape shape;
+        if (!ParseDateTime(field, locale, value.DateTime, shape)) {
+            value.DateTime = 0;
+            return false;
+        }
         value.Kind = fkDateTime;
-        DateTimeFormatCode(field, locale, value.FormatCode);
+        DateTimeFormatCode(shape, locale, value.FormatCode);
         return true;
     };
 
@@ -516,9 +623,14 @@ TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& local
         if (c == u' ' || c == locale.ThousandSeparator) continue;
         cleaned[cleanedLength++] = c == u'.' ? locale.DecimalSeparator : c;
     }
-    if (candidate && ParseCleanNumber(std::u16string_view(cleaned, cleanedLength), locale.DecimalSeparator, value.Number)) {
+    // More than 15 significant digits are more than a double holds: the cell would show other
+    // digits than the field (identifiers, card numbers), so such a field is no number.
+    int significant = 0;
+    if (candidate &&
+        ParseCleanNumber(std::u16string_view(cleaned, cleanedLength), locale.DecimalSeparator, value.Number, significant) &&
+        significant <= 15) {
         value.Kind = fkNumber;
-        NumberFormatCode(field, locale, value.FormatCode);
+        NumberFormatCode(field, locale, significant, value.FormatCode);
         return fkNumber;
     }
     value.Number = 0;

@@ -51,7 +51,9 @@ struct TFieldValue {
 };
 
 // Classifies one field: a number (with its format code), a date-time (with its format code) or
-// text. Fields of 20 characters or more are text.
+// text. Fields of 20 characters or more are text, and so are numbers of more than 15 significant
+// digits (more than a double holds). The code shows the value with the digits, grouping, exponent,
+// date pieces and time pieces the field wrote, in the file's notation ("," groups, "." points).
 TFieldKind ClassifyField(std::u16string_view field, const TLocaleSettings& locale, TFieldValue& value);
 
 // Parses a date, a date and a time, or a time alone, as the locale writes them.

@@ -103,7 +103,7 @@ TEST(EndToEnd, TheExampleReport) {
         R"(cell 12 3 date 42311.0 fmt="MM/D/YYYY" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         R"(cell 12 5 number 12.0 fmt="#0.0" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         R"(cell 14 3 text "2018-04-01" fmt="General" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
-        R"(cell 16 5 number 0.01 fmt="0" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
+        R"(cell 16 5 number 0.01 fmt="0e-0" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         R"(cell 17 5 number 0.75 fmt=".00" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         R"(cell 20 4 number 900000.0 fmt="#,###" b=1111:23,23,23,23 wrap=0 v=1 h=0)",
         // Long notes wrap; the short heading above them does not.
@@ -323,6 +323,153 @@ TEST(EndToEnd, GnumericAndLibreOfficeReadTheSameValues) {
         ExpectCsvHoldsTheSheet(dir.File(name + ".gnumeric.csv"), meant, "Gnumeric");
         ExpectCsvHoldsTheSheet(dir.File("libreoffice/" + name + ".csv"), meant, "LibreOffice");
     }
+}
+
+// The environment that gives the program and LibreOffice a locale, "de_DE" for example: LC_ALL,
+// and LOCPATH where the machine lacks the locale and it was generated into `dir`. Empty when it
+// can be neither found nor made.
+std::string LocaleEnvironment(const std::string& name, const TTempDir& dir) {
+    const std::string full = name + ".UTF-8";
+    const auto [listed, names] = Shell("locale -a 2>/dev/null");
+    if (listed == 0 && (names.find(name + ".utf8\n") != std::string::npos ||
+                        names.find(full + "\n") != std::string::npos)) {
+        return "LC_ALL=" + full;
+    }
+    const std::string folder = dir.File("locales");
+    fs::create_directories(folder);
+    Shell("localedef -i " + name + " -f UTF-8 " + ShellQuote(folder + "/" + full) + " >/dev/null 2>&1");
+    const std::string environment = "LOCPATH=" + ShellQuote(folder) + " LC_ALL=" + full;
+    // The locale tool complains on stderr when the locale cannot be set.
+    const auto [status, output] = Shell(environment + " locale 2>&1 >/dev/null");
+    return status == 0 && output.empty() ? environment : std::string();
+}
+
+struct TShownField {
+    const char* Field;
+    bool Numeric;                 // a number or a date-time, else text
+    const char* Shown = nullptr;  // what LibreOffice shows where it cannot show the field itself
+};
+
+// Converts the fields (one a line) under the environment's locale, has LibreOffice export the
+// sheet as its cells show, under the same locale, and compares each shown text with its field.
+// A field shows as written when the text is the field without the blanks that pad it.
+void ExpectLibreOfficeShowsTheFields(const std::string& environment, const std::vector<TShownField>& fields) {
+    TTempDir dir;
+    std::string source;
+    for (const TShownField& field : fields) source += std::string(field.Field) + "\n";
+    WriteBytes(dir.File("fields.txt"), source);
+    const std::string target = dir.File("fields.xls");
+    const auto [converted, message] = Shell(environment + " " + ShellQuote(QUARVEL_BINARY) + " /n " +
+                                            ShellQuote(dir.File("fields.txt")) + " " + ShellQuote(target) + " 2>&1");
+    ASSERT_EQ(converted, 0) << message;
+    const TSheetView file = ReadWorkbookFile(target);
+    ASSERT_EQ(file.Error, "");
+    const auto [status, output] =
+        Shell(environment + " HOME=" + ShellQuote(dir.Path().string()) + " " + ShellQuote(QUARVEL_SOFFICE) +
+              " -env:UserInstallation=file://" + dir.Path().string() + "/profile --headless --convert-to " +
+              ShellQuote("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true") + " --outdir " +
+              ShellQuote(dir.File("shown")) + " " + ShellQuote(target) + " 2>&1");
+    ASSERT_EQ(status, 0) << output;
+    std::ifstream in(dir.File("shown/fields.csv"), std::ios::binary);
+    ASSERT_TRUE(in) << "LibreOffice wrote no CSV: " << output;
+    std::vector<std::string> shown;
+    for (std::string line; std::getline(in, line);) shown.push_back(CsvFields(line)[0]);
+    ASSERT_GE(shown.size(), fields.size());
+    for (size_t row = 0; row < fields.size(); ++row) {
+        const TShownField& field = fields[row];
+        std::string expected = field.Shown ? field.Shown : field.Field;
+        if (!field.Shown) {
+            expected.erase(0, expected.find_first_not_of(' '));
+            expected.erase(expected.find_last_not_of(' ') + 1);
+        }
+        const auto cell = file.Cells.find({static_cast<int>(row), 0});
+        ASSERT_NE(cell, file.Cells.end()) << field.Field;
+        EXPECT_EQ(cell->second.Kind != "text", field.Numeric) << '"' << field.Field << "\" is " << cell->second.Kind;
+        EXPECT_EQ(shown[row], expected) << '"' << field.Field << "\" with " << Utf16ToUtf8(cell->second.Format);
+    }
+}
+
+TEST(EndToEnd, LibreOfficeShowsNumbersAndDatesAsTheTextWroteThem) {
+    if (std::string(QUARVEL_SOFFICE).empty()) GTEST_SKIP() << "soffice is not installed";
+    ExpectLibreOfficeShowsTheFields(
+        "LC_ALL=C", {
+                        {"007", true},
+                        {"-007", true},
+                        {"00.5", true},
+                        {".5", true},
+                        {"0.0001", true},
+                        {"-3.14", true},
+                        {"1234567.891", true},
+                        {"1,234", true},
+                        {"1,234.50", true},
+                        {" 42 ", true},
+                        {" 001 ", true},
+                        {"1.5E3", true},
+                        {"6.02E23", true},
+                        {"1.5E-3", true},
+                        {"1e5", true},
+                        {"1e123", true},
+                        {".5e3", true},
+                        {"12345678901234567", false},
+                        {"13:35", true},
+                        {"10:30:15", true},
+                        {"2:22 PM", true},
+                        {"PM 2:22", true},
+                        {"10 AM", true},
+                        {"12:30:45.123", true},
+                        {"12:30:45.5", true},
+                        {"5/12", true},
+                        {"5/12/2009", true},
+                        {"11/3/15", true},
+                        {"6/2/2009 9:27:03 AM", true},
+                        {"5/12/2009 10:30 PM", true},
+                        {"5/12/2009 13:35", true},
+                        // What no format shows as written: the value, as near as it goes.
+                        {"12E3", true, "1.2E4"},
+                        {"+5", true, "5"},
+                        {"1 000 000", true, "1,000,000"},
+                    });
+}
+
+TEST(EndToEnd, LibreOfficeShowsGermanNumbersAndDatesAsWritten) {
+    if (std::string(QUARVEL_SOFFICE).empty()) GTEST_SKIP() << "soffice is not installed";
+    TTempDir dir;
+    const std::string environment = LocaleEnvironment("de_DE", dir);
+    if (environment.empty()) GTEST_SKIP() << "the locale de_DE.UTF-8 is neither installed nor can be made";
+    ExpectLibreOfficeShowsTheFields(environment, {
+                                                     {"2.502", true},
+                                                     {"35,5", true},
+                                                     {"07.11.2020", true},
+                                                     {"1.234,50", true},
+                                                     {"1.000", true},
+                                                     {"1.234.567", true},
+                                                     {"-007", true},
+                                                     {"0,5", true},
+                                                     {"10:30", true},
+                                                     {"13:35:20", true},
+                                                     {"12:30:45,123", true},
+                                                     {"12.05.2009 10:30", true},
+                                                     {"7.11.20", true},
+                                                     {"1,5E3", true},
+                                                     {"1234567890123456", false},
+                                                 });
+}
+
+TEST(EndToEnd, LibreOfficeShowsFrenchNumbersAndDatesAsWritten) {
+    if (std::string(QUARVEL_SOFFICE).empty()) GTEST_SKIP() << "soffice is not installed";
+    TTempDir dir;
+    const std::string environment = LocaleEnvironment("fr_FR", dir);
+    if (environment.empty()) GTEST_SKIP() << "the locale fr_FR.UTF-8 is neither installed nor can be made";
+    ExpectLibreOfficeShowsTheFields(environment, {
+                                                     {"35,5", true},
+                                                     {"0,5", true},
+                                                     {"007", true},
+                                                     {"07/11/2020", true},
+                                                     {"07/11", true},
+                                                     {"10:30", true},
+                                                     {"12:30:45,5", true},
+                                                     {"07/11/2020 13:35", true},
+                                                 });
 }
 
 TEST(EndToEnd, WarnsAboutWhatTheSheetCannotHoldAndStillWritesIt) {

@@ -82,13 +82,15 @@ TEST_F(SheetBuilderTest, FieldsBecomeTypedCellsWithMirroringNumberFormats) {
         {u"123", ctFloat, 123, u"", u"0"},
         {u"-3.14", ctFloat, -3.14, u"", u"0.00"},
         {u"1,234.5", ctFloat, 1234.5, u"", u"#,##0.0"},
-        {u"1e5", ctFloat, 100000, u"", u"0"},
+        {u"1e5", ctFloat, 100000, u"", u"0e-0"},  // scientific, as the field writes it
         // The date's locale format (M/d/yyyy) is replaced by the one that mirrors the text.
         {u"5/12/2009", ctFloat, DateSerial(2009, 5, 12), u"", u"M/DD/YYYY"},
         {u"abc", ctString, 0, u"abc", u""},
         {u"12F3", ctString, 0, u"12F3", u""},
         {u"1e309", ctString, 0, u"1e309", u""},                          // beyond a double: text
-        {u"1234567890123456789", ctFloat, 1234567890123456789.0, u"", u"0"},  // 19 characters
+        {u"-1,234,567,890.1234", ctFloat, -1234567890.1234, u"", u"#,##0.0000"},  // 19 characters
+        // More digits than a double holds: text, so that every digit stays.
+        {u"1234567890123456789", ctString, 0, u"1234567890123456789", u""},
         {u"12345678901234567890", ctString, 0, u"12345678901234567890", u""},
         {u"", ctString, 0, u"", u""},  // an empty field is an empty text cell, not a blank one
     };
