@@ -139,6 +139,7 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
     int pendingGroup = 0;      // a dropped character followed this many integer digits
     int fracDigits = 0;
     bool point = false;
+    char16_t pointWritten = 0;  // the point as the field wrote it
     char16_t exponent = 0, exponentSign = 0;  // as written: "E" or "e", "+", "-" or none
     int exponentDigits = 0;
     const size_t n = field.size();
@@ -157,6 +158,7 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
             if (intDigits > 0) pendingGroup = intDigits;
         } else if (c == u'.' || c == locale.DecimalSeparator) {
             point = true;
+            pointWritten = c;
             ++i;
             break;
         } else if (c == u'e' || c == u'E') {
@@ -193,6 +195,12 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
     };
 
     TCodeBuffer out;
+    // A plus sign written before the number is shown as written (the value is positive).
+    for (char16_t c : field) {
+        if (c == u' ') continue;
+        if (c == u'+') out.Add(u'+');
+        break;
+    }
     if (exponent && intDigits > 1) {
         // The reader scales the mantissa to as many integer digits as the code has, in steps of
         // that many powers of ten, so several would show other digits ("12E3" as 1E+04 or
@@ -230,7 +238,11 @@ void NumberFormatCode(std::u16string_view field, const TLocaleSettings& locale, 
     } else {
         out.Add(u'0');
     }
-    if (point) {
+    if (point && fracDigits == 0 && !exponent) {
+        // A point with no digits after it would not show: it stands in the code as written text.
+        out.Add(u'\\');
+        out.Add(pointWritten);
+    } else if (point) {
         out.Add(u'.');
         out.Add(u'0', fracDigits);
     }

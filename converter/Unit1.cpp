@@ -318,6 +318,8 @@ void TMainForm::BuildWidgets() {
     separatorRow("Field divider", 8, dividerCombo_, "dividerCombo", FieldDividerEntries());
     label("/F code", 8, 5);
     separatorRow("String terminator", 9, terminatorCombo_, "terminatorCombo", StringTerminatorEntries());
+    terminatorCombo_->setToolTip(QStringLiteral("The quote of CSV: with Not clean tags, a workbook reads the source as "
+                                                "CSV, fields in these quotes keeping their dividers and line breaks"));
     label("/S code", 9, 5);
 
     label("Border color", 10, 1);

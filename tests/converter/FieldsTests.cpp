@@ -113,8 +113,9 @@ TEST(ClassifyField, NumbersAndTheirFormatCodesUs) {
                             {u"1234567.891", 1234567.891, u"######0.000"},
                             {u".5", 0.5, u".0"},
                             {u"0.0001", 0.0001, u"0.0000"},
-                            {u"+7", 7, u"0"},
-                            {u"5.", 5, u"0."},
+                            // A written plus sign and a point without decimals show as written.
+                            {u"+7", 7, u"+0"},
+                            {u"5.", 5, u"0\\."},
                             {u"1 000 000", 1000000, u"#,###"},
                             // An exponent gets a scientific code; "0" would show 100000.
                             {u"1e5", 100000, u"0e-0"},
@@ -541,14 +542,14 @@ TEST(ClassifyField, ValuesWithUnusualStartsAreRecognised) {
 // A number code of the file's notation: integer placeholders ("#,##0", "#0", "000", "0,000"),
 // then a point with zeros, then an exponent ("E+00", "e-0").
 bool IsNumberCode(const std::string& code) {
-    size_t i = 0;
+    size_t i = code.rfind('+', 0) == 0 ? 1 : 0;  // a plus sign as written
     auto run = [&](char c) {
         const size_t start = i;
         while (i < code.size() && code[i] == c) ++i;
         return i - start;
     };
-    if (code.compare(0, 2, "#,") == 0) {
-        i = 2;
+    if (code.compare(i, 2, "#,") == 0) {
+        i += 2;
         size_t digits = run('#');
         if (i < code.size() && code[i] == '0') ++i, ++digits;
         if (digits == 0) return false;
@@ -564,6 +565,8 @@ bool IsNumberCode(const std::string& code) {
     if (i < code.size() && code[i] == '.') {
         ++i;
         run('0');
+    } else if (i + 1 < code.size() && code[i] == '\\' && (code[i + 1] == '.' || code[i + 1] == ',')) {
+        i += 2;  // a point without decimals, as written text
     }
     if (i > 0 && i < code.size() && (code[i] == 'E' || code[i] == 'e')) {
         ++i;
@@ -616,7 +619,7 @@ bool IsDateTimeCode(const std::string& code) {
 // placeholders, "," only between them, "." as the point, a scientific exponent; a date-time's code
 // holds only date and time letters with their separators.
 TEST(ClassifyField, CodesAreAlwaysInTheFilesNotation) {
-    for (const char* code : {"0", "#,##0.00", "000", "0,000", ".0", "0.", "0.0E-00", "#0.0"}) {
+    for (const char* code : {"0", "#,##0.00", "000", "0,000", ".0", "0.", "0.0E-00", "#0.0", "+0", "0\\.", "+#0\\,"}) {
         EXPECT_TRUE(IsNumberCode(code)) << code;
     }
     for (const char* code : {"#,", "#.##0.000", "0\xC2\xA0", "E+00", "", "0.0E"}) EXPECT_FALSE(IsNumberCode(code)) << code;

@@ -139,6 +139,7 @@ private slots:
         QCOMPARE(Edit("wrapEdit")->text(), QStringLiteral("32"));
         QCOMPARE(Combo("dividerCombo")->currentText(), QStringLiteral("TAB"));
         QCOMPARE(Combo("terminatorCombo")->currentText(), QStringLiteral("NO"));
+        QVERIFY(Combo("terminatorCombo")->toolTip().contains(QLatin1String("CSV")));
         QCOMPARE(Edit("headerEdit")->text(), QString());
         QVERIFY(!Find<QCheckBox>(&form, "tablesOnlyCheck")->isChecked());
         QCOMPARE(Find<QCheckBox>(&form, "tablesOnlyCheck")->text(), QStringLiteral("Tables only"));
