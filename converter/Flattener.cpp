@@ -753,9 +753,12 @@ std::string TConverter::FlattenHtml(std::string page, const TCodePage& codePage,
     }
     std::vector<std::string_view> lines = SplitLines(out);
     // A rowspan ends at the last line there is, as a browser ends it at the table's last row.
+    // A cell that opens a line the text never reaches (nothing follows it, or a zero byte ends
+    // the text before it) has no line to merge on: its record goes.
     const auto lineCount = static_cast<int32_t>(std::min<size_t>(lines.size(), INT32_MAX));
+    std::erase_if(SpanList, [lineCount](const TSpanRecord& span) { return span.Col2 > 0 && span.Row1 > lineCount; });
     for (TSpanRecord& span : SpanList) {
-        if (span.Col2 > 0 && span.Row2 > lineCount) span.Row2 = std::max(span.Row1, lineCount);
+        if (span.Col2 > 0 && span.Row2 > lineCount) span.Row2 = lineCount;
     }
     // The page's buffer is free now and already large enough for the usual result.
     std::string result = std::move(page);

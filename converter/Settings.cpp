@@ -93,7 +93,8 @@ std::string QuoteIfSpaced(std::string_view value) {
     return value.find(' ') != std::string_view::npos ? "\"" : "";
 }
 
-bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings& settings) {
+bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings& settings,
+                      std::vector<std::string>* extraOperands) {
     if (args.size() < 2) return false;
     char pending = ' ';
     for (const std::string& arg : args) {
@@ -138,6 +139,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings&
                     settings.SourceFile = arg;
                 } else if (settings.TargetFile.empty()) {
                     settings.TargetFile = arg;
+                } else if (extraOperands) {
+                    extraOperands->push_back(arg);
                 }
                 break;
         }

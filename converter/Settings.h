@@ -57,8 +57,10 @@ std::string QuoteIfSpaced(std::string_view value);
 // Applies the program's arguments (without the program path) to the settings. Returns true when
 // both files are named, i.e. batch mode is to run. Fewer than two arguments are not parsed.
 // A non-integer value of /F or /S stops parsing with "'<value>' is not a valid integer value";
-// the settings parsed before it stay.
-bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings& settings);
+// the settings parsed before it stay. A file name after the second is ignored; when
+// `extraOperands` is given, each such value is appended to it, in order.
+bool ParseCommandLine(const std::vector<std::string>& args, TConversionSettings& settings,
+                      std::vector<std::string>* extraOperands = nullptr);
 
 // The command line that reproduces the settings, starting with the program path.
 std::string BuildCommandLine(const TConversionSettings& settings, const std::string& programPath);

@@ -185,8 +185,9 @@ int main(int argc, char** argv) {
 
     TConversionSettings settings;
     bool batch = false;
+    std::vector<std::string> extraOperands;
     try {
-        batch = ParseCommandLine(args, settings);
+        batch = ParseCommandLine(args, settings, &extraOperands);
     } catch (const Error& error) {
         // With both files named the user meant a batch run: report it as a bad command line.
         if (!settings.SourceFile.empty() && !settings.TargetFile.empty()) {
@@ -196,5 +197,10 @@ int main(int argc, char** argv) {
         return OpenWindow(argc, argv, settings, error.what());
     }
     if (!batch) return OpenWindow(argc, argv, settings, "");
+    // Only two files are converted: every further file name is said to be left out (a command
+    // line with fewer than two names opens the window, so it never has any).
+    for (const std::string& operand : extraOperands) {
+        std::cerr << "quarvel: extra operand '" << operand << "' ignored\n";
+    }
     return RunBatch(settings);
 }

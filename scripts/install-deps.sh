@@ -8,6 +8,7 @@ packages=(
   python3 python3-xlrd python3-olefile python3-xlwt python3-html5lib
   libgsf-bin gnumeric libreoffice-calc-nogui unzip
   time
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds from scratch and runs every test twice: in a normal build and
-# in a build under AddressSanitizer + UndefinedBehaviorSanitizer.
+# in a build under AddressSanitizer + UndefinedBehaviorSanitizer; then runs each fuzz harness for a
+# minute in a clang build (the libFuzzer runtime comes in libclang-rt-14-dev).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -15,3 +16,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON -DQUARVE
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+./scripts/fuzz.sh 60

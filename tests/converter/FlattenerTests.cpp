@@ -209,6 +209,10 @@ TEST(FlattenHtml, SpansAndTheirExpansion) {
          "a\tb\r\n\tc\r\n", {{1, 1, 1, 2}}},
         {"header and title with spans re-joined", "<title>T</title><tr><td colspan=2>x</td></tr>",
          "H\r\nT\r\n\r\nx\t\r\n", {{1, 1, -1, 1}, {1, 4, 2, 4}}, {xcWhite, xcWhite, xcWhite, kGray, xc0}, "H"},
+        // Cells that open a line the text never reaches leave no record.
+        {"a spanning cell after the last line", "<tr><td>a</td></tr><td colspan=2 rowspan=3>", "a\r\n"},
+        {"a spanning cell after a zero byte", "<p>a</p>\0<td colspan=2 rowspan=3>x</td><td colspan=2>y"s,
+         "a\r\n"},
         {"with spans the last line gets its line break", "<tr><td colspan=2>x</td></tr><p>tail", "x\t\r\ntail\r\n",
          {{1, 1, 2, 1}}},
     };

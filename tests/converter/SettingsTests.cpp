@@ -167,6 +167,26 @@ TEST(ParseCommandLine, Table) {
     }
 }
 
+TEST(ParseCommandLine, FileNamesAfterTheSecondAreIgnoredAndCollected) {
+    TConversionSettings s;
+    std::vector<std::string> extra;
+    EXPECT_TRUE(ParseCommandLine({"a", "b", "c", "/l", "2", "d", "/n", "", "/x", "e"}, s, &extra));
+    EXPECT_EQ(s.SourceFile, "a");
+    EXPECT_EQ(s.TargetFile, "b");
+    EXPECT_EQ(s.GroupLevels, "d");  // a value after /l is the value, not a name
+    EXPECT_TRUE(s.NotCleanTags);
+    EXPECT_EQ(extra, (std::vector<std::string>{"c", "", "e"}));
+
+    // Names before the second are no extra operands; nothing is collected without a list.
+    std::vector<std::string> none;
+    TConversionSettings t;
+    EXPECT_TRUE(ParseCommandLine({"/h", "x", "/n", "a", "b"}, t, &none));
+    EXPECT_TRUE(none.empty());
+    TConversionSettings u;
+    EXPECT_TRUE(ParseCommandLine({"a", "b", "c"}, u));
+    EXPECT_EQ(u.TargetFile, "b");
+}
+
 TEST(ParseCommandLine, NonIntegerDividerStopsWithTheConversionError) {
     TConversionSettings s;
     EXPECT_THROW_MSG(ParseCommandLine({"in.htm", "out.xls", "/f", "x", "/l", "3"}, s), Error,

@@ -139,6 +139,37 @@ TEST(Program, RelativePathsAndNamesWithBlanks) {
     EXPECT_EQ(ReadBytes(dir.File("out file.TXT")), "x\r\n");
 }
 
+TEST(Program, FileNamesAfterTheSecondAreReportedAndIgnored) {
+    TTempDir dir;
+    WriteBytes(dir.File("in.htm"), "<table><tr><td>a</td><td>b</td></tr></table>");
+    // Further names anywhere after the second, also after /n and /t (which take no value); none
+    // of them is read or written.
+    TRun run = RunQuarvel({dir.File("in.htm"), dir.File("out.txt"), dir.File("third.txt"), "/n", "fourth", "",
+                           "/t", "fifth"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err, "quarvel: extra operand '" + dir.File("third.txt") +
+                           "' ignored\nquarvel: extra operand 'fourth' ignored\n"
+                           "quarvel: extra operand '' ignored\nquarvel: extra operand 'fifth' ignored\n");
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "<table><tr><td>a</td><td>b</td></tr></table>");
+    EXPECT_FALSE(fs::exists(dir.File("third.txt")));
+    EXPECT_EQ(EntriesIn(dir.Path()), 2u);
+
+    // Without /n the page is flattened; a conversion that fails still fails after the notice.
+    run = RunQuarvel({dir.File("in.htm"), dir.File("out.txt"), "x"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "quarvel: extra operand 'x' ignored\n");
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "a\tb\r\n");
+    run = RunQuarvel({dir.File("missing.htm"), dir.File("out.txt"), "x"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quarvel: extra operand 'x' ignored\nquarvel: " + dir.File("missing.htm") + ": File not found\n");
+
+    // A bad command line is reported alone.
+    run = RunQuarvel({dir.File("in.htm"), dir.File("out.txt"), "x", "/f", "q"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "quarvel: 'q' is not a valid integer value\n");
+}
+
 TEST(Program, HostileSourcesConvert) {
     TTempDir dir;
     std::string binary;
