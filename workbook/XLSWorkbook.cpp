@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "biff/XLSWriter.h"
 #include "workbook/XLSUtils.h"
+#include "writer/XLSWriter.h"
 
 namespace quarvel {
 

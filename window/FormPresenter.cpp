@@ -1,4 +1,4 @@
-#include "converter/FormPresenter.h"
+#include "window/FormPresenter.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 // The main window's logic without the widgets: what each event does to the settings, the status
 // line, the Go button and the echoed command line, and the interactive run of a conversion. The
-// window (converter/Unit1) forwards its events here and shows what it is told to show; tests drive
+// window (window/Unit1) forwards its events here and shows what it is told to show; tests drive
 // the same code through a recording view.
 #pragma once
 

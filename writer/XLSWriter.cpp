@@ -1,4 +1,4 @@
-#include "biff/XLSWriter.h"
+#include "writer/XLSWriter.h"
 
 #include <algorithm>
 #include <bit>

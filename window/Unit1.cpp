@@ -1,4 +1,4 @@
-#include "converter/Unit1.h"
+#include "window/Unit1.h"
 
 #include <iostream>
 #include <utility>

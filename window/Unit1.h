@@ -11,11 +11,11 @@
 #include <QWidget>
 
 #include "converter/Converter.h"
-#include "converter/FormPresenter.h"
 #include "converter/Settings.h"
 #include "platform/CodePage.h"
 #include "platform/Locale.h"
 #include "platform/qt/Toolkit.h"
+#include "window/FormPresenter.h"
 
 class QCheckBox;
 class QComboBox;
