@@ -86,8 +86,7 @@ int32_t TBaseRecordStorage::IndexOfId(uint16_t id) const {
 }
 
 TRecordEntry& TBaseRecordStorage::Records(int32_t position) {
-    if (position < 0 || position >= Count())
-        throw Error("List index out of bounds (" + std::to_string(position) + ")");
+    if (position < 0 || position >= Count()) throw ListIndexError(position);
     return *entries_[static_cast<size_t>(position)];
 }
 

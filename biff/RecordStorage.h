@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "biff/RecordSink.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

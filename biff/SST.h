@@ -10,7 +10,7 @@
 
 #include "biff/EntryPool.h"
 #include "biff/XLSHashTrie.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

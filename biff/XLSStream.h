@@ -8,8 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "biff/ExcelVersion.h"
 #include "biff/RecordSink.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 
