@@ -118,6 +118,12 @@ TXLSWriter::TXLSWriter(TXLSWorkbook& workbook)
 
 TXLSWriter::~TXLSWriter() = default;
 
+void TBIFF8Writer::WriteWorkbook(TXLSWorkbook& workbook, std::vector<uint8_t>* stream) const {
+    TXLSWriter writer(workbook);
+    writer.WriteWorkbook(stream);
+    workbook.SetCutCounts(writer.RowsCut(), writer.ColsCut());
+}
+
 // -------------------------------------------------------------------------------------------------
 // The whole workbook
 

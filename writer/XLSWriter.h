@@ -19,6 +19,7 @@
 
 #include "workbook/BIFFRecs.h"
 #include "workbook/SheetData.h"
+#include "workbook/WorkbookWriter.h"
 
 namespace quarvel {
 
@@ -73,6 +74,13 @@ using TBoundsheetList = std::vector<TBoundsheetData>;
 // exactly the same number, so an overflowing product (1e308 x 100) or a product rounded to a whole
 // number never stands for a neighbouring value.
 std::optional<uint32_t> RKValue(double value);
+
+// The BIFF8 writer as the workbook's Write sees it (TXLSWorkbook::Write(TBIFF8Writer())): one
+// TXLSWriter per write, whose cut counts the workbook keeps.
+class TBIFF8Writer final : public TWorkbookWriter {
+public:
+    void WriteWorkbook(TXLSWorkbook& workbook, std::vector<uint8_t>* stream) const override;
+};
 
 class TXLSWriter {
 public:

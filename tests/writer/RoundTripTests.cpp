@@ -147,7 +147,7 @@ TEST(WriterRoundTripTest, XlrdReadsValuesFormatsBordersMergesWidthsAndOutline) {
     BuildReport(*book);
     const std::string file = dir.File("report.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
+    book->Write(TBIFF8Writer());
     const TCommandResult dump = XlsDump(file);
     EXPECT_EQ(dump.status, 0);
     EXPECT_EQ(dump.output, kReportDump);
@@ -175,7 +175,7 @@ TEST(WriterRoundTripTest, XlrdReadsDimensionsUpToTheLastRowAndColumnOfTheSheet) 
     beyond.SetAsFloat(300, 70000, 2);
     const std::string file = dir.File("limits.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
+    book->Write(TBIFF8Writer());
     const TCommandResult dump =
         quarvel::testing::Run(Quote(QUARVEL_PYTHON) + " " + Quote(WriterScript("xls_dimensions.py")) + " " + Quote(file));
     EXPECT_EQ(dump.status, 0);
@@ -207,12 +207,12 @@ TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStre
         const std::string name = "stream" + std::to_string(target);
         WriteBytes(dir.File(name + ".raw"), raw);
         Bytes container;
-        book->WriteToStream(&container);
+        book->WriteToStream(TBIFF8Writer(), &container);
         WriteBytes(dir.File(name + ".xls"), container);
         pairs.push_back({dir.File(name + ".xls"), dir.File(name + ".raw")});
         const std::string file = dir.File(name + "-file.xls");
         book->SetFilename(std::u16string(file.begin(), file.end()));
-        book->Write();
+        book->Write(TBIFF8Writer());
         EXPECT_EQ(ReadBytes(file), container);
         pairs.push_back({file, dir.File(name + ".raw")});
         const TCommandResult dump = XlsDump(file, true);
@@ -224,7 +224,7 @@ TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStre
     BuildReport(*report);
     WriteBytes(dir.File("report.raw"), WriteRaw(*report));
     Bytes container;
-    report->WriteToStream(&container);
+    report->WriteToStream(TBIFF8Writer(), &container);
     WriteBytes(dir.File("report.xls"), container);
     pairs.push_back({dir.File("report.xls"), dir.File("report.raw")});
 
@@ -249,7 +249,7 @@ TEST(WriterRoundTripTest, ALargeWorkbookNeedsDifatSectorsAndReadsBack) {
     }
     const std::string file = dir.File("large.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
+    book->Write(TBIFF8Writer());
     const Bytes bytes = ReadBytes(file);
     ASSERT_GT(bytes.size(), 7u * 1024 * 1024);
     EXPECT_NE(Le32(bytes, 0x44), 0xFFFFFFFEu);  // first DIFAT sector
@@ -312,7 +312,7 @@ protected:
         const auto cells = BuildValues(*book);
         file_ = dir_.File("values.xls");
         book->SetFilename(std::u16string(file_.begin(), file_.end()));
-        book->Write();
+        book->Write(TBIFF8Writer());
         std::ofstream out(dir_.File("expected.tsv"), std::ios::binary);
         for (const TExpectedCell& c : cells) out << c.Row << '\t' << c.Col << '\t' << c.Kind << '\t' << c.Value << '\n';
     }

@@ -272,7 +272,7 @@ TEST_F(SheetTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
     Sheet().SetAsFloat(1, 70000, 6);
     Sheet().SetAsFloat(300, 70001, 7);
     std::vector<uint8_t> file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().RowsCut(), 2);  // rows 70000 and 70001
     EXPECT_EQ(Book().ColsCut(), 2);  // columns 256 and 300
 
@@ -285,7 +285,7 @@ TEST_F(SheetTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
     // A write without such cells reports none.
     MakeConverterWorkbook(workbook_);
     Sheet().SetAsFloat(255, 65535, 1);
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().RowsCut(), 0);
     EXPECT_EQ(Book().ColsCut(), 0);
 }
@@ -295,7 +295,7 @@ TEST_F(SheetTest, ABlankRunEndsAtTheLastColumnOfTheSheet) {
     for (int col = 250; col <= 300; ++col)
         Sheet().Cells().SetCell(col, 0, std::make_unique<TBlankCell>(Book().Formats(), col, 0, 15));
     std::vector<uint8_t> file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().ColsCut(), 45);
     const auto mul = OfId(SheetRecs(), 0x00BE);
     ASSERT_EQ(mul.size(), 1u);
@@ -317,7 +317,7 @@ TEST_F(SheetTest, AnErrorInTheCellRecordsNamesTheCellsVisitedSoFar) {
     Sheet().SetAsFloat(300, 0, 1);  // visited (and left out) too
     Sheet().Cells().SetCell(2, 1, std::make_unique<TOddCell>(Book().Formats(), 2, 1, 15));
     Bytes target = {1};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                      "Error on writing record # 3\rUnknown cell type 7 in cell 2:1");
     EXPECT_EQ(target, Bytes{1});
 }
@@ -454,7 +454,7 @@ TEST_F(SheetTest, HeaderFooterMarginsAndPageBreaksFromThePrintSettings) {
 TEST_F(SheetTest, ARecordLongerThanARecordCanHoldIsRefused) {
     Sheet().PrintSettings().SetFooter(std::u16string(5000, u'f'));
     Bytes target = {1};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                      "Record 0015 of 10003 bytes is longer than a record can hold (8224 bytes)");
     EXPECT_EQ(target, Bytes{1});
     Sheet().PrintSettings().SetFooter(std::u16string(4110, u'f'));  // 8223 bytes
@@ -499,7 +499,7 @@ TEST_F(SheetTest, ProgressIsReportedEvery100CellsBetween0And100) {
     std::vector<int32_t> reported;
     Book().SetOnProgress([&](TXLSWorkbook&, int32_t percent) { reported.push_back(percent); });
     Bytes file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(reported, (std::vector<int32_t>{0, 40, 80, 100}));
 }
 
