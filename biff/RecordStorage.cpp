@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 
 namespace quarvel {
@@ -39,36 +40,27 @@ void TRecordEntry::SetByte(size_t offset, uint8_t value) {
 }
 uint16_t TRecordEntry::Word(size_t offset) const {
     Check(offset, 2);
-    return static_cast<uint16_t>(body_[offset] | (body_[offset + 1] << 8));
+    return LoadU16(body_.data() + offset);
 }
 void TRecordEntry::SetWord(size_t offset, uint16_t value) {
     Check(offset, 2);
-    body_[offset] = static_cast<uint8_t>(value);
-    body_[offset + 1] = static_cast<uint8_t>(value >> 8);
+    StoreU16(body_.data() + offset, value);
 }
 uint32_t TRecordEntry::DWord(size_t offset) const {
     Check(offset, 4);
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | body_[offset + i];
-    return v;
+    return LoadU32(body_.data() + offset);
 }
 void TRecordEntry::SetDWord(size_t offset, uint32_t value) {
     Check(offset, 4);
-    for (int i = 0; i < 4; ++i) body_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    StoreU32(body_.data() + offset, value);
 }
 double TRecordEntry::Double(size_t offset) const {
     Check(offset, 8);
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) bits = (bits << 8) | body_[offset + i];
-    double v;
-    std::memcpy(&v, &bits, 8);
-    return v;
+    return LoadF64(body_.data() + offset);
 }
 void TRecordEntry::SetDouble(size_t offset, double value) {
     Check(offset, 8);
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    for (int i = 0; i < 8; ++i) body_[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
+    StoreF64(body_.data() + offset, value);
 }
 
 // -------------------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include "biff/RecordStorage.h"
 #include "biff/XLSStream.h"
+#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 
 #if defined(__SSE2__)
@@ -38,7 +39,7 @@ constexpr int32_t kStringHeaderRoom = 15;
 bool IsHighSurrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-uint16_t UnitAt(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t UnitAt(const uint8_t* p) { return LoadU16(p); }
 
 // Copies the low bytes of the leading code units that are at most U+00FF into `out`, as long as
 // they are; returns how many were copied (n when the whole text is one byte per character).
@@ -141,10 +142,7 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
     size_t bytes = n;
     if (wide) {
         bytes = 2 * n;
-        for (size_t i = 0; i < n; ++i) {
-            key[2 * i] = static_cast<uint8_t>(text[i]);
-            key[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
-        }
+        for (size_t i = 0; i < n; ++i) StoreU16(key + 2 * i, text[i]);
     }
     const uint8_t options = wide ? 1 : 0;
     const uint32_t hash = HashCRC32(key, bytes);
@@ -299,9 +297,10 @@ void TSST2::WriteSST(TXLSStream& stream) {
             throw Error(message);
         }
         if (free_ <= kStringHeaderRoom) StartContinue(stream);
-        const uint8_t header[3] = {static_cast<uint8_t>(entry->CharCount()),
-                                   static_cast<uint8_t>(entry->CharCount() >> 8), entry->Options()};
-        stream.WriteDirect(header, 3);  // character count, option byte
+        uint8_t header[3];  // character count, option byte
+        StoreU16(header, entry->CharCount());
+        header[2] = entry->Options();
+        stream.WriteDirect(header, 3);
         free_ -= 3;
         WriteChars(stream, *entry);
         ++index;

@@ -2,20 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/ByteBuffer.h"
 #include "workbook/XLSUtils.h"
 
 namespace quarvel {
-
-namespace {
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-}  // namespace
 
 TXLSRow::TXLSRow(TCellFormats& formats, uint16_t formatPosition, int32_t row)
     : TFormattedObjectNotify(formats, formatPosition),
@@ -82,14 +72,14 @@ void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
     } else {
         options &= ~TXLSRow::OwnFormat;
     }
-    PutU16(buffer + 0, row.Row());
-    PutU16(buffer + 2, row.FirstCol());
-    PutU16(buffer + 4, row.LastCol() > 255 ? 255 : row.LastCol());
-    PutU16(buffer + 6, row.Height());
-    PutU16(buffer + 8, 0);
-    PutU16(buffer + 10, 0);
-    PutU16(buffer + 12, options);
-    PutU16(buffer + 14, static_cast<uint16_t>(row.FormatIndex()));
+    StoreU16(buffer + 0, row.Row());
+    StoreU16(buffer + 2, row.FirstCol());
+    StoreU16(buffer + 4, row.LastCol() > 255 ? 255 : row.LastCol());
+    StoreU16(buffer + 6, row.Height());
+    StoreU16(buffer + 8, 0);
+    StoreU16(buffer + 10, 0);
+    StoreU16(buffer + 12, options);
+    StoreU16(buffer + 14, static_cast<uint16_t>(row.FormatIndex()));
 }
 
 void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* gutsBody) {
@@ -107,9 +97,9 @@ void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* g
             options &= ~(TXLSRow::Collapsed | TXLSRow::ZeroHeight);
         }
         row.SetOptions(options);
-        if (GetU16(gutsBody + 4) < level + 1) {
-            PutU16(gutsBody + 4, static_cast<uint16_t>(level + 1));
-            PutU16(gutsBody + 0, static_cast<uint16_t>(29 * level));
+        if (LoadU16(gutsBody + 4) < level + 1) {
+            StoreU16(gutsBody + 4, static_cast<uint16_t>(level + 1));
+            StoreU16(gutsBody + 0, static_cast<uint16_t>(29 * level));
         }
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/ByteBuffer.h"
+
 namespace quarvel {
 
 namespace {
@@ -10,11 +12,6 @@ namespace {
 // RGB triple written as 0xRRGGBB, stored with red in the low byte.
 constexpr uint32_t Rgb(uint32_t rrggbb) {
     return ((rrggbb >> 16) & 0xFF) | (rrggbb & 0xFF00) | ((rrggbb & 0xFF) << 16);
-}
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
 }
 
 // Case folding for font names: ASCII, Latin-1, Greek and Cyrillic capitals.
@@ -189,11 +186,11 @@ int TXFont::BuildFontRecord(uint8_t* buffer, TExcelVersion version) const {
     uint16_t options = 0;
     if (values_.style & xfsItalic) options |= 0x0002;
     if (values_.style & xfsStrikeOut) options |= 0x0008;
-    PutU16(buffer + 0, static_cast<uint16_t>(values_.height20));
-    PutU16(buffer + 2, options);
-    PutU16(buffer + 4, values_.color == xc0 ? 0x7FFF : (values_.color & 0x7F));
-    PutU16(buffer + 6, (values_.style & xfsBold) ? 700 : 400);
-    PutU16(buffer + 8, values_.subSuperscript);
+    StoreU16(buffer + 0, static_cast<uint16_t>(values_.height20));
+    StoreU16(buffer + 2, options);
+    StoreU16(buffer + 4, values_.color == xc0 ? 0x7FFF : (values_.color & 0x7F));
+    StoreU16(buffer + 6, (values_.style & xfsBold) ? 700 : 400);
+    StoreU16(buffer + 8, values_.subSuperscript);
     buffer[10] = UnderlineCode(values_.underline);
     buffer[11] = values_.family;
     buffer[12] = values_.charSet;
@@ -207,7 +204,7 @@ int TXFont::BuildFontRecord(uint8_t* buffer, TExcelVersion version) const {
         return static_cast<int>(15 + length);
     }
     buffer[15] = 0x01;  // uncompressed UTF-16LE, also for names that would fit in 8 bits
-    for (size_t i = 0; i < length; ++i) PutU16(buffer + 16 + 2 * i, name_[i]);
+    for (size_t i = 0; i < length; ++i) StoreU16(buffer + 16 + 2 * i, name_[i]);
     return static_cast<int>(16 + 2 * length);
 }
 

@@ -13,6 +13,7 @@
 #include "biff/RecordStorage.h"
 #include "biff/SST.h"
 #include "biff/XLSStream.h"
+#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 #include "workbook/CellFormats.h"
 #include "workbook/XLSFonts.h"
@@ -29,28 +30,10 @@ constexpr uint32_t kLastBiffRow = 65535;
 constexpr int kRKRunCapacity = 256;
 constexpr uint16_t ridOBPROJ = 0x00D3;
 
-inline void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void Put32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-inline void PutDouble(uint8_t* p, double v) {
-    const uint64_t bits = std::bit_cast<uint64_t>(v);
-    Put32(p, static_cast<uint32_t>(bits));
-    Put32(p + 4, static_cast<uint32_t>(bits >> 32));
-}
-
 // A record header followed by its body start, for records assembled in one buffer.
 inline uint8_t* PutHeader(uint8_t* p, uint16_t id, uint16_t length) {
-    Put16(p, id);
-    Put16(p + 2, length);
+    StoreU16(p, id);
+    StoreU16(p + 2, length);
     return p + 4;
 }
 
@@ -269,7 +252,7 @@ void TXLSWriter::WriteGlobalsEntry(const TRecordStorageGlobals& records, int32_t
 void TXLSWriter::WriteTabId() {
     const int count = workbook_.Sheets().Count();
     uint8_t* body = Body(ridTABID, 2 * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) Put16(body + 2 * i, static_cast<uint16_t>(i + 1));
+    for (int i = 0; i < count; ++i) StoreU16(body + 2 * i, static_cast<uint16_t>(i + 1));
     WriteBody(ridTABID, 2 * static_cast<size_t>(count));
 }
 
@@ -303,10 +286,10 @@ void TXLSWriter::WriteNumberFormats() {
         const WideString& text = format.FormatString();
         const size_t size = 5 + 2 * text.size();
         uint8_t* body = Body(ridFORMAT, size);
-        Put16(body, static_cast<uint16_t>(format.FormatId()));
-        Put16(body + 2, static_cast<uint16_t>(text.size()));
+        StoreU16(body, static_cast<uint16_t>(format.FormatId()));
+        StoreU16(body + 2, static_cast<uint16_t>(text.size()));
         body[4] = 0x01;  // UTF-16 characters
-        for (size_t k = 0; k < text.size(); ++k) Put16(body + 5 + 2 * k, text[k]);
+        for (size_t k = 0; k < text.size(); ++k) StoreU16(body + 5 + 2 * k, text[k]);
         WriteBody(ridFORMAT, size);
     }
 }
@@ -336,8 +319,8 @@ void TXLSWriter::WritePalette() {
     if (std::equal(Palette.begin() + 8, Palette.end(), DefaultPalette.begin() + 8)) return;
     constexpr size_t size = 2 + 4 * 56;
     uint8_t* body = Body(ridPALETTE, size);
-    Put16(body, 56);
-    for (int i = 0; i < 56; ++i) Put32(body + 2 + 4 * i, Palette[8 + i]);
+    StoreU16(body, 56);
+    for (int i = 0; i < 56; ++i) StoreU32(body + 2 + 4 * i, Palette[8 + i]);
     WriteBody(ridPALETTE, size);
 }
 
@@ -348,11 +331,11 @@ void TXLSWriter::WriteBoundsheets() {
     for (TBoundsheetData& entry : boundsheets_) {
         const size_t size = 8 + 2 * entry.Name.size();
         uint8_t* body = Body(ridBOUNDSHEET, size);
-        Put32(body, 0);
-        Put16(body + 4, static_cast<uint16_t>(kKindCodes[entry.Kind & 3] + entry.Hidden));
+        StoreU32(body, 0);
+        StoreU16(body + 4, static_cast<uint16_t>(kKindCodes[entry.Kind & 3] + entry.Hidden));
         body[6] = static_cast<uint8_t>(entry.Name.size());
         body[7] = 0x01;
-        for (size_t k = 0; k < entry.Name.size(); ++k) Put16(body + 8 + 2 * k, entry.Name[k]);
+        for (size_t k = 0; k < entry.Name.size(); ++k) StoreU16(body + 8 + 2 * k, entry.Name[k]);
         stream_->WriteHeader(ridBOUNDSHEET, static_cast<uint16_t>(size));
         entry.BodyPos = stream_->Pos();
         stream_->WriteDirect(body, static_cast<int32_t>(size));
@@ -416,8 +399,8 @@ void TXLSWriter::WriteDimensions(const TSheet& sheet) {
     const TRecordEntry& stored = sheet.Records().Dimensions();
     uint8_t* body = Body(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
     std::memcpy(body, stored.Body(), TRecordStorageSheet::DimensionsSize);
-    if (stored.DWord(4) > 65536) Put32(body + 4, 65536);
-    if (stored.Word(10) > 256) Put16(body + 10, 256);
+    if (stored.DWord(4) > 65536) StoreU32(body + 4, 65536);
+    if (stored.Word(10) > 256) StoreU16(body + 10, 256);
     WriteBody(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
 }
 
@@ -426,8 +409,8 @@ void TXLSWriter::WriteWindow2(TSheet& sheet, int32_t index) {
     const uint16_t zoom = sheet.Zoom();
     if (zoom != 0 && zoom != 100) {
         uint8_t body[4];
-        Put16(body, zoom);
-        Put16(body + 2, 100);
+        StoreU16(body, zoom);
+        StoreU16(body + 2, 100);
         stream_->WriteRecord(ridSCL, body, 4);
     }
     sheet.Records().WriteEntry(index, *stream_);
@@ -442,13 +425,13 @@ void TXLSWriter::WritePagebreaks(const TSheet& sheet) {
         if (breaks.empty()) return;
         const size_t size = 2 + 6 * breaks.size();
         uint8_t* body = Body(id, size);
-        Put16(body, static_cast<uint16_t>(breaks.size()));
+        StoreU16(body, static_cast<uint16_t>(breaks.size()));
         for (size_t i = 0; i < breaks.size(); ++i) {
             const auto [position, first, last] = place(breaks[i]);
             uint8_t* p = body + 2 + 6 * i;
-            Put16(p, Limit16(int64_t(position) + 1));
-            Put16(p + 2, Limit16(int64_t(first) + 1));
-            Put16(p + 4, Limit16(int64_t(last) + 1));
+            StoreU16(p, Limit16(int64_t(position) + 1));
+            StoreU16(p + 2, Limit16(int64_t(first) + 1));
+            StoreU16(p + 4, Limit16(int64_t(last) + 1));
         }
         WriteBody(id, size);
     };
@@ -471,9 +454,9 @@ void TXLSWriter::WriteTextRecord(uint16_t id, const WideString& text) {
     }
     const size_t size = 3 + 2 * text.size();
     uint8_t* body = Body(id, size);
-    Put16(body, static_cast<uint16_t>(text.size()));
+    StoreU16(body, static_cast<uint16_t>(text.size()));
     body[2] = 0x01;
-    for (size_t k = 0; k < text.size(); ++k) Put16(body + 3 + 2 * k, text[k]);
+    for (size_t k = 0; k < text.size(); ++k) StoreU16(body + 3 + 2 * k, text[k]);
     WriteBody(id, size);
 }
 
@@ -489,7 +472,7 @@ void TXLSWriter::WriteMargins(const TSheet& sheet) {
     for (const auto& [id, inches] : margins) {
         if (!(inches >= 0)) continue;
         uint8_t body[8];
-        PutDouble(body, inches);
+        StoreF64(body, inches);
         stream_->WriteRecord(id, body, 8);
     }
 }
@@ -557,10 +540,10 @@ void TXLSWriter::WriteCell(TCell& cell, TCellStorage& cells) {
                                     " has no string");
             uint8_t record[4 + 10];
             uint8_t* body = PutHeader(record, ridLABELSST, 10);
-            Put16(body, static_cast<uint16_t>(cell.Row()));
-            Put16(body + 2, cell.Col());
-            Put16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
-            Put32(body + 6, entry->Index());
+            StoreU16(body, static_cast<uint16_t>(cell.Row()));
+            StoreU16(body + 2, cell.Col());
+            StoreU16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
+            StoreU32(body + 6, entry->Index());
             stream_->WriteDirect(record, sizeof record);
             break;
         }
@@ -577,9 +560,9 @@ void TXLSWriter::WriteBlankRun(TCell& first, TCellStorage& cells) {
     uint8_t* record = buffer_.get();
     uint8_t* body = record + 4;
     const uint16_t row = static_cast<uint16_t>(first.Row());
-    Put16(body, row);
-    Put16(body + 2, first.Col());
-    Put16(body + 4, static_cast<uint16_t>(first.FormatIndex()));
+    StoreU16(body, row);
+    StoreU16(body + 2, first.Col());
+    StoreU16(body + 4, static_cast<uint16_t>(first.FormatIndex()));
     int count = 1;
     uint32_t lastCol = first.Col();
     while (TCell* next = cells.NextBlankCell()) {
@@ -588,7 +571,7 @@ void TXLSWriter::WriteBlankRun(TCell& first, TCellStorage& cells) {
             break;
         }
         if (next->Col() != lastCol + 1) throw Error("Row error in writing MULBLANK");
-        Put16(body + 4 + 2 * count, static_cast<uint16_t>(next->FormatIndex()));
+        StoreU16(body + 4 + 2 * count, static_cast<uint16_t>(next->FormatIndex()));
         ++count;
         lastCol = next->Col();
     }
@@ -598,7 +581,7 @@ void TXLSWriter::WriteBlankRun(TCell& first, TCellStorage& cells) {
         return;
     }
     const uint16_t size = static_cast<uint16_t>(6 + 2 * count);
-    Put16(body + 4 + 2 * count, static_cast<uint16_t>(lastCol));
+    StoreU16(body + 4 + 2 * count, static_cast<uint16_t>(lastCol));
     PutHeader(record, ridMULBLANK, size);
     stream_->WriteDirect(record, 4 + size);
 }
@@ -623,10 +606,10 @@ void TXLSWriter::AppendNumber(const TCell& cell, double value) {
     FlushRK();
     uint8_t record[4 + 14];
     uint8_t* body = PutHeader(record, ridNUMBER, 14);
-    Put16(body, static_cast<uint16_t>(cell.Row()));
-    Put16(body + 2, cell.Col());
-    Put16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
-    PutDouble(body + 6, value);
+    StoreU16(body, static_cast<uint16_t>(cell.Row()));
+    StoreU16(body + 2, cell.Col());
+    StoreU16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
+    StoreF64(body + 6, value);
     stream_->WriteDirect(record, sizeof record);
 }
 
@@ -636,22 +619,22 @@ void TXLSWriter::FlushRK() {
     if (run.Count == 0) return;
     uint8_t* record = buffer_.get();
     uint8_t* body = record + 4;
-    Put16(body, run.Row);
-    Put16(body + 2, static_cast<uint16_t>(run.FirstCol));
+    StoreU16(body, run.Row);
+    StoreU16(body + 2, static_cast<uint16_t>(run.FirstCol));
     uint16_t size;
     if (run.Count == 1) {
         size = 10;
         PutHeader(record, ridRK, size);
-        Put16(body + 4, run.XF[0]);
-        Put32(body + 6, run.RK[0]);
+        StoreU16(body + 4, run.XF[0]);
+        StoreU32(body + 6, run.RK[0]);
     } else {
         size = static_cast<uint16_t>(6 + 6 * run.Count);
         PutHeader(record, ridMULRK, size);
         for (int i = 0; i < run.Count; ++i) {
-            Put16(body + 4 + 6 * i, run.XF[i]);
-            Put32(body + 6 + 6 * i, run.RK[i]);
+            StoreU16(body + 4 + 6 * i, run.XF[i]);
+            StoreU32(body + 6 + 6 * i, run.RK[i]);
         }
-        Put16(body + 4 + 6 * run.Count, static_cast<uint16_t>(run.LastCol));
+        StoreU16(body + 4 + 6 * run.Count, static_cast<uint16_t>(run.LastCol));
     }
     stream_->WriteDirect(record, 4 + size);
     run.Count = 0;
@@ -700,11 +683,11 @@ void TXLSWriter::WritePane(const TSheet& sheet) {
         active = y == 0 ? 1 : 2;
     }
     uint8_t body[10];
-    Put16(body, static_cast<uint16_t>(x));
-    Put16(body + 2, static_cast<uint16_t>(y));
-    Put16(body + 4, static_cast<uint16_t>(pane.TopRow()));
-    Put16(body + 6, static_cast<uint16_t>(pane.LeftCol()));
-    Put16(body + 8, active);
+    StoreU16(body, static_cast<uint16_t>(x));
+    StoreU16(body + 2, static_cast<uint16_t>(y));
+    StoreU16(body + 4, static_cast<uint16_t>(pane.TopRow()));
+    StoreU16(body + 6, static_cast<uint16_t>(pane.LeftCol()));
+    StoreU16(body + 8, active);
     stream_->WriteRecord(ridPANE, body, 10);
 
     const uint16_t top = Limit16(pane.TopRow()), left = Limit16(pane.LeftCol());
@@ -726,12 +709,12 @@ void TXLSWriter::WritePane(const TSheet& sheet) {
 void TXLSWriter::WriteSingleSelection(uint8_t pane, uint16_t row, uint16_t col) {
     uint8_t body[15];
     body[0] = pane;
-    Put16(body + 1, row);
-    Put16(body + 3, col);
-    Put16(body + 5, 0);  // active area
-    Put16(body + 7, 1);  // one area
-    Put16(body + 9, row);
-    Put16(body + 11, row);
+    StoreU16(body + 1, row);
+    StoreU16(body + 3, col);
+    StoreU16(body + 5, 0);  // active area
+    StoreU16(body + 7, 1);  // one area
+    StoreU16(body + 9, row);
+    StoreU16(body + 11, row);
     body[13] = LimitCol8(col);
     body[14] = LimitCol8(col);
     stream_->WriteRecord(ridSELECTION, body, 15);
@@ -748,15 +731,15 @@ void TXLSWriter::WriteSelection(const TSheet& sheet) {
     const size_t size = 9 + 6 * static_cast<size_t>(areas.Count());
     uint8_t* body = Body(ridSELECTION, size);
     body[0] = 3;
-    Put16(body + 1, row);
-    Put16(body + 3, col);
-    Put16(body + 5, Limit16(areas.ActiveArea()));
-    Put16(body + 7, static_cast<uint16_t>(areas.Count()));
+    StoreU16(body + 1, row);
+    StoreU16(body + 3, col);
+    StoreU16(body + 5, Limit16(areas.ActiveArea()));
+    StoreU16(body + 7, static_cast<uint16_t>(areas.Count()));
     for (int i = 0; i < areas.Count(); ++i) {
         const TCellArea& area = areas.Items(i);
         uint8_t* p = body + 9 + 6 * i;
-        Put16(p, Limit16(area.Row1()));
-        Put16(p + 2, Limit16(area.Row2()));
+        StoreU16(p, Limit16(area.Row1()));
+        StoreU16(p + 2, Limit16(area.Row2()));
         p[4] = LimitCol8(area.Col1());
         p[5] = LimitCol8(area.Col2());
     }
@@ -773,7 +756,7 @@ void TXLSWriter::WriteMergedCells(const TSheet& sheet) {
     uint8_t* body = Body(ridMERGEDCELLS, 2 + 8 * static_cast<size_t>(limit));
     int count = 0;
     auto flush = [&] {
-        Put16(body, static_cast<uint16_t>(count));
+        StoreU16(body, static_cast<uint16_t>(count));
         WriteBody(ridMERGEDCELLS, 2 + 8 * static_cast<size_t>(count));
         count = 0;
     };
@@ -786,10 +769,10 @@ void TXLSWriter::WriteMergedCells(const TSheet& sheet) {
         col2 = std::min(col2, kLastBiffCol);
         if (cut && row1 == row2 && col1 == col2) continue;
         uint8_t* p = body + 2 + 8 * count;
-        Put16(p, static_cast<uint16_t>(row1));
-        Put16(p + 2, static_cast<uint16_t>(row2));
-        Put16(p + 4, static_cast<uint16_t>(col1));
-        Put16(p + 6, static_cast<uint16_t>(col2));
+        StoreU16(p, static_cast<uint16_t>(row1));
+        StoreU16(p + 2, static_cast<uint16_t>(row2));
+        StoreU16(p + 4, static_cast<uint16_t>(col1));
+        StoreU16(p + 6, static_cast<uint16_t>(col2));
         if (++count == limit) flush();
     }
     if (count > 0) flush();
@@ -800,12 +783,12 @@ void TXLSWriter::WriteSheetProtection(const TSheet& sheet) {
     const TSheetProtections flags = sheet.SheetProtection();
     if (flags == AllSheetProtections) return;
     uint8_t body[23] = {};
-    Put16(body, ridSHEETPROTECTION);
+    StoreU16(body, ridSHEETPROTECTION);
     body[12] = 0x02;
     body[13] = 0x00;
     body[14] = 0x01;
     body[15] = body[16] = body[17] = body[18] = 0xFF;
-    Put16(body + 19, static_cast<uint16_t>(flags & 0x7FFF));
+    StoreU16(body + 19, static_cast<uint16_t>(flags & 0x7FFF));
     stream_->WriteRecord(ridSHEETPROTECTION, body, sizeof body);
 }
 
