@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -91,15 +92,16 @@ TEST(ByteBuffer, PatchesOverwriteWithoutMovingThePosition) {
     EXPECT_EQ(Hex(b.Data(), b.Size()), "07 00 0D F0 FE CA 61 62 63");
 }
 
-// A reused buffer holds the bytes of its earlier contents beyond its end: a gap left by a seek past
-// the end must read as zeros, not as those.
-TEST(ByteBuffer, AGapLeftBySeekingPastTheEndIsZeroEvenInAReusedBuffer) {
+// A reused buffer holds the bytes of its earlier contents beyond its end: the gap a seek past the
+// end opens must read as zeros, not as those.
+TEST(ByteBuffer, SeekingPastTheEndExtendsWithZerosEvenInAReusedBuffer) {
     TByteBuffer b;
     b.PutFill(16, 0xFF);
     b.Clear();
     EXPECT_TRUE(b.Empty());
     b.PutU8(1);
     b.Seek(5);
+    EXPECT_EQ(b.Size(), 5u);
     b.PutU8(2);
     EXPECT_EQ(Hex(b.Data(), b.Size()), "01 00 00 00 00 02");
 }
@@ -110,6 +112,24 @@ TEST(ByteBuffer, GrowingKeepsEverythingWritten) {
     ASSERT_EQ(b.Size(), 20000u);
     const Bytes bytes = b.Bytes();
     for (uint32_t i = 0; i < 5000; ++i) ASSERT_EQ(LoadU32(bytes.data() + 4 * i), i * 2654435761u) << i;
+}
+
+// The span writes the same bytes as the buffer, into its caller's memory, and drops whatever does
+// not fit instead of writing past the memory's end.
+TEST(ByteSpan, WritesInOrderAndDropsAWriteThatDoesNotFit) {
+    uint8_t memory[8];
+    std::memset(memory, 0xEE, sizeof memory);
+    TByteSpan span(memory, 6);
+    span.PutU16(0x1234);
+    span.PutU32(0x89ABCDEF);
+    EXPECT_EQ(span.Size(), 6u);
+    EXPECT_FALSE(span.Overflowed());
+    EXPECT_EQ(Hex(memory, 6), "34 12 EF CD AB 89");
+    span.PutU8(0x01);
+    EXPECT_TRUE(span.Overflowed());
+    EXPECT_EQ(span.Size(), 7u);  // more than it holds, so that no expected size can match
+    span.PutU16(0x0202);
+    EXPECT_EQ(Hex(memory, 8), "34 12 EF CD AB 89 EE EE");  // nothing beyond its capacity
 }
 
 }  // namespace
