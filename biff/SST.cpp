@@ -6,7 +6,8 @@
 #include <new>
 #include <string>
 
-#include "biff/RecordStorage.h"
+#include "biff/GlobalsRecords.h"
+#include "biff/RecordSink.h"
 #include "biff/XLSStream.h"
 #include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
@@ -278,7 +279,7 @@ void TSST2::WriteSST(TXLSStream& stream) {
     const int32_t bodyStart = stream.Pos();
     stream.WriteDWord(totalCount_);
     stream.WriteDWord(totalCount_);  // unique count, patched below
-    free_ -= 8;
+    free_ -= static_cast<int32_t>(TSSTOffsets::Strings);
 
     uint32_t index = 0;
     Walk([&](THashTrieItem* item) {
@@ -308,17 +309,13 @@ void TSST2::WriteSST(TXLSStream& stream) {
 
     stream.Seek(lengthPos_, TXLSStream::soFromBeginning);
     stream.WriteWord(static_cast<uint16_t>(maxRecordSize_ - free_));
-    stream.Seek(bodyStart + 4, TXLSStream::soFromBeginning);
+    stream.Seek(bodyStart + static_cast<int32_t>(TSSTOffsets::UniqueCount), TXLSStream::soFromBeginning);
     stream.WriteDWord(index);
     stream.Seek(0, TXLSStream::soFromEnd);
 
-    stream.WriteHeader(ridEXTSST, static_cast<uint16_t>(2 + 8 * buckets_.size()));
-    stream.WriteWord(bucketSize);
-    for (const TExtSSTBucket& b : buckets_) {
-        stream.WriteDWord(b.Position);
-        stream.WriteWord(b.Offset);
-        stream.WriteWord(0);
-    }
+    // At most 1027 buckets: the record always fits.
+    TRecordWriter(stream).Write(ridEXTSST, ExtSSTSize(buckets_.size()), PutExtSST, bucketSize, buckets_.data(),
+                                buckets_.size());
     buckets_.clear();
 }
 

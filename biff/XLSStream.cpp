@@ -96,6 +96,8 @@ int32_t TXLSStream::Write(const void* buffer, int32_t count) {
     return 0;
 }
 
+void TXLSStream::WriteRecordBytes(const uint8_t* record, size_t size) { Writer().Write(record, size); }
+
 void TXLSStream::WriteRecord(uint16_t id, const void* body, uint16_t length) {
     WriteHeader(id, length);
     WriteDirect(body, length);

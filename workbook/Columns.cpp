@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/ByteBuffer.h"
+#include "biff/SheetRecords.h"
 
 namespace quarvel {
 
@@ -57,7 +57,7 @@ void TXLSColumns::DeleteColumns(int first, int last) {
 }
 
 void TXLSColumns::WriteColInfo(TRecordSink& sink) const {
-    uint8_t body[ColInfoSize];
+    TRecordWriter records(sink);
     int c = 0;
     while (c <= 255) {
         const TXLSColumn* column = slots_[c].get();
@@ -72,13 +72,9 @@ void TXLSColumns::WriteColInfo(TRecordSink& sink) const {
         if (column->CustomWidth()) options |= 0x0002;
         options = static_cast<uint16_t>(options + (column->OutlineLevel() << 8));
         if (column->Collapsed()) options |= 0x1000;
-        StoreU16(body + 0, static_cast<uint16_t>(c));
-        StoreU16(body + 2, static_cast<uint16_t>(last));
-        StoreU16(body + 4, static_cast<uint16_t>(column->RawWidth()));
-        StoreU16(body + 6, static_cast<uint16_t>(column->FormatIndex()));
-        StoreU16(body + 8, options);
-        StoreU16(body + 10, 0);
-        sink.WriteRecord(ColInfoId, body, ColInfoSize);
+        records.Write(ColInfoId, ColInfoSize, PutColInfo, static_cast<uint16_t>(c), static_cast<uint16_t>(last),
+                      static_cast<uint16_t>(column->RawWidth()), static_cast<uint16_t>(column->FormatIndex()),
+                      options);
         c = last + 1;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "biff/SheetRecords.h"
 #include "platform/ByteBuffer.h"
 #include "workbook/XLSUtils.h"
 
@@ -64,7 +65,7 @@ void TXLSRows::Sort() {
                      [](const auto& a, const auto& b) { return a->Row() < b->Row(); });
 }
 
-void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
+void TXLSRows::GetRowRecord(int i, TByteSpan& body) const {
     const TXLSRow& row = Items(i);
     uint16_t options = row.Options() | 0x0100;
     if (row.FormatIndex() != TCellFormats::DefaultCellFormat) {
@@ -72,14 +73,17 @@ void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
     } else {
         options &= ~TXLSRow::OwnFormat;
     }
-    StoreU16(buffer + 0, row.Row());
-    StoreU16(buffer + 2, row.FirstCol());
-    StoreU16(buffer + 4, row.LastCol() > 255 ? 255 : row.LastCol());
-    StoreU16(buffer + 6, row.Height());
-    StoreU16(buffer + 8, 0);
-    StoreU16(buffer + 10, 0);
-    StoreU16(buffer + 12, options);
-    StoreU16(buffer + 14, static_cast<uint16_t>(row.FormatIndex()));
+    // Written through a copy of the span, which the compiler keeps in registers (the caller's span
+    // lives in memory), and handed back: this runs once per row.
+    TByteSpan out = body;
+    PutRow(out, row.Row(), row.FirstCol(), row.LastCol() > 255 ? 255 : row.LastCol(), row.Height(), options,
+           static_cast<uint16_t>(row.FormatIndex()));
+    body = out;
+}
+
+void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
+    TByteSpan body(buffer, RowRecordSize);
+    GetRowRecord(i, body);
 }
 
 void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* gutsBody) {
@@ -97,9 +101,9 @@ void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* g
             options &= ~(TXLSRow::Collapsed | TXLSRow::ZeroHeight);
         }
         row.SetOptions(options);
-        if (LoadU16(gutsBody + 4) < level + 1) {
-            StoreU16(gutsBody + 4, static_cast<uint16_t>(level + 1));
-            StoreU16(gutsBody + 0, static_cast<uint16_t>(29 * level));
+        if (LoadU16(gutsBody + TGutsOffsets::RowLevels) < level + 1) {
+            StoreU16(gutsBody + TGutsOffsets::RowLevels, static_cast<uint16_t>(level + 1));
+            StoreU16(gutsBody + TGutsOffsets::RowGutter, static_cast<uint16_t>(29 * level));
         }
     }
 }

@@ -1,19 +1,21 @@
 #include "writer/XLSWriter.h"
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <array>
 #include <exception>
 #include <new>
 #include <string>
-#include <tuple>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "biff/CellRecords.h"
+#include "biff/FormatRecords.h"
+#include "biff/GlobalsRecords.h"
 #include "biff/RecordStorage.h"
 #include "biff/SST.h"
+#include "biff/SheetRecords.h"
 #include "biff/XLSStream.h"
-#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 #include "workbook/CellFormats.h"
 #include "workbook/XLSFonts.h"
@@ -26,16 +28,8 @@ namespace {
 // The BIFF8 sheet: cells beyond these are not written.
 constexpr uint32_t kLastBiffCol = 255;
 constexpr uint32_t kLastBiffRow = 65535;
-// A row holds 256 columns, so an RK run never holds more.
-constexpr int kRKRunCapacity = 256;
-constexpr uint16_t ridOBPROJ = 0x00D3;
-
-// A record header followed by its body start, for records assembled in one buffer.
-inline uint8_t* PutHeader(uint8_t* p, uint16_t id, uint16_t length) {
-    StoreU16(p, id);
-    StoreU16(p + 2, length);
-    return p + 4;
-}
+// A row holds 256 columns, so a run of RK or blank cells never holds more.
+constexpr int kRunCapacity = 256;
 
 // Values of the model are 32-bit; record fields of 16 bits take them limited to 0..65535 rather
 // than wrapped, so an out-of-range value never lands on an unrelated row.
@@ -58,29 +52,7 @@ inline uint8_t LimitCol8(int64_t v) { return static_cast<uint8_t>(std::clamp<int
     }
 }
 
-// The two RK forms of y: the high 32 bits of the double when its low 34 bits are 0, else y as a
-// 30-bit integer when it is a whole number in range.
-std::optional<uint32_t> RKForm(double y) {
-    const uint64_t bits = std::bit_cast<uint64_t>(y);
-    if ((bits & 0xFFFFFFFFu) == 0 && ((bits >> 32) & 3u) == 0) return static_cast<uint32_t>(bits >> 32);
-    if (y == std::floor(y) && y >= -536870912.0 && y <= 536870911.0)
-        return static_cast<uint32_t>(static_cast<int64_t>(y) * 4 + 2);
-    return std::nullopt;
-}
-
 }  // namespace
-
-std::optional<uint32_t> RKValue(double value) {
-    if (const auto rk = RKForm(value)) return rk;
-    // The product is taken in extended precision and rounded once to a double.
-    const double y = static_cast<double>(static_cast<long double>(value) * 100.0L);
-    const auto rk = RKForm(y);
-    // A reader divides by 100; only a form that gives back the very same number is kept. This
-    // excludes an overflowing product (which would be read as infinity) and a product that was
-    // rounded to a whole number (which would be read as the neighbouring double).
-    if (!rk || y / 100.0 != value) return std::nullopt;
-    return *rk + 1;
-}
 
 // The pending run of RK cells of one row.
 struct TXLSWriter::TRKRun {
@@ -88,15 +60,15 @@ struct TXLSWriter::TRKRun {
     int32_t FirstCol = -1;
     int32_t LastCol = -1;
     int Count = 0;
-    uint16_t XF[kRKRunCapacity];
-    uint32_t RK[kRKRunCapacity];
+    uint16_t XF[kRunCapacity];
+    uint32_t RK[kRunCapacity];
 };
 
 TXLSWriter::TXLSWriter(TXLSWorkbook& workbook)
     : workbook_(workbook),
       maxRecordSize_(workbook.MaxRecordSize()),
-      buffer_(new uint8_t[static_cast<size_t>(workbook.MaxRecordSize()) + 4]),
       stream_(std::make_unique<TXLSStream>()),
+      records_(*stream_, workbook.MaxRecordSize()),
       rk_(std::make_unique<TRKRun>()) {}
 
 TXLSWriter::~TXLSWriter() = default;
@@ -187,20 +159,6 @@ void TXLSWriter::WriteOpenStream() {
     boundsheets_.clear();
 }
 
-uint8_t* TXLSWriter::Body(uint16_t id, size_t size) {
-    if (size > static_cast<size_t>(maxRecordSize_)) {
-        char message[128];
-        std::snprintf(message, sizeof message, "Record %.4X of %zu bytes is longer than a record can hold (%d bytes)",
-                      id, size, maxRecordSize_);
-        throw Error(message);
-    }
-    return buffer_.get();
-}
-
-void TXLSWriter::WriteBody(uint16_t id, size_t size) {
-    stream_->WriteRecord(id, buffer_.get(), static_cast<uint16_t>(size));
-}
-
 // -------------------------------------------------------------------------------------------------
 // Globals substream
 
@@ -225,8 +183,8 @@ void TXLSWriter::WriteGlobalsEntry(const TRecordStorageGlobals& records, int32_t
             records.WriteEntry(index, *stream_);
             const std::vector<uint8_t>& sharing = workbook_.FileSharing();
             if (sharing.size() > 1) {
-                std::memcpy(Body(ridFILESHARING, sharing.size()), sharing.data(), sharing.size());
-                WriteBody(ridFILESHARING, sharing.size());
+                records_.Write(ridFILESHARING, sharing.size(),
+                               [&](TByteSpan& body) { body.PutBytes(sharing.data(), sharing.size()); });
             }
             break;
         }
@@ -235,7 +193,7 @@ void TXLSWriter::WriteGlobalsEntry(const TRecordStorageGlobals& records, int32_t
             if (entry.Length() == 0) WriteTabId();
             break;
         case ridOBPROJ:
-            if (workbook_.PreserveMacros()) stream_->WriteRecord(ridOBPROJ, nullptr, 0);
+            if (workbook_.PreserveMacros()) records_.Write(ridOBPROJ, 0, [](TByteSpan&) {});
             break;
         case IR_FORMATS: WriteFormats(); break;
         case IR_BOUNDSHEETS: WriteBoundsheets(); break;
@@ -250,12 +208,11 @@ void TXLSWriter::WriteGlobalsEntry(const TRecordStorageGlobals& records, int32_t
 
 // One 16-bit value per sheet: 1, 2, ..., n.
 void TXLSWriter::WriteTabId() {
-    const int count = workbook_.Sheets().Count();
-    uint8_t* body = Body(ridTABID, 2 * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) StoreU16(body + 2 * i, static_cast<uint16_t>(i + 1));
-    WriteBody(ridTABID, 2 * static_cast<size_t>(count));
+    const size_t count = static_cast<size_t>(workbook_.Sheets().Count());
+    records_.Write(ridTABID, TabIdSize(count), PutTabId, count);
 }
 
+// FONT, FORMAT, XF, STYLE and PALETTE, in this order.
 void TXLSWriter::WriteFormats() {
     WriteFonts();
     WriteNumberFormats();
@@ -270,8 +227,8 @@ void TXLSWriter::WriteFonts() {
     TXFonts& fonts = workbook_.Fonts();
     for (int i = 0; i < fonts.Count(); ++i) {
         if (i == 4) continue;
-        const int length = fonts.Items(i).BuildFontRecord(Body(ridFONT, TXFont::MaxRecordSize), xvExcel97);
-        WriteBody(ridFONT, static_cast<size_t>(length));
+        const TFontFields font = fonts.Items(i).FontFields();
+        records_.Write(ridFONT, FontSize(font.Name.size()), PutFont, font);
     }
 }
 
@@ -283,62 +240,48 @@ void TXLSWriter::WriteNumberFormats() {
     for (int i = 1; i < formats.Count(); ++i) {
         const TNumberFormat& format = formats.Items(i);
         if (format.RefCount() < 0) continue;
-        const WideString& text = format.FormatString();
-        const size_t size = 5 + 2 * text.size();
-        uint8_t* body = Body(ridFORMAT, size);
-        StoreU16(body, static_cast<uint16_t>(format.FormatId()));
-        StoreU16(body + 2, static_cast<uint16_t>(text.size()));
-        body[4] = 0x01;  // UTF-16 characters
-        for (size_t k = 0; k < text.size(); ++k) StoreU16(body + 5 + 2 * k, text[k]);
-        WriteBody(ridFORMAT, size);
+        const std::u16string_view code = format.FormatString();
+        records_.Write(ridFORMAT, FormatSize(code.size()), PutFormat, static_cast<uint16_t>(format.FormatId()), code);
     }
 }
 
 // One XF per cell format in list order: a format's list position is its XF index.
 void TXLSWriter::WriteCellFormats() {
     const TCellFormats& formats = workbook_.Formats();
-    for (int i = 0; i < formats.Count(); ++i) {
-        const TCellFormat::TBody& body = formats.Items(i).Body();
-        stream_->WriteRecord(ridXF, body.data(), TCellFormat::BodySize);
-    }
+    for (int i = 0; i < formats.Count(); ++i) records_.Write(ridXF, XFSize, PutXF, formats.Items(i).Body().data());
 }
 
 // The built-in styles Comma, Comma [0], Currency, Currency [0], Normal and Percent on the style
 // formats 16, 17, 18, 19, 0 and 20.
 void TXLSWriter::WriteStyles() {
     if (!workbook_.StyleTable()) return;  // the workbook keeps no style list of its own
-    static const uint8_t kStyles[6][4] = {
-        {0x10, 0x80, 0x03, 0xFF}, {0x11, 0x80, 0x06, 0xFF}, {0x12, 0x80, 0x04, 0xFF},
-        {0x13, 0x80, 0x07, 0xFF}, {0x00, 0x80, 0x00, 0xFF}, {0x14, 0x80, 0x05, 0xFF},
+    struct TBuiltInStyle {
+        uint16_t XF;
+        uint8_t Style;
     };
-    for (const auto& style : kStyles) stream_->WriteRecord(ridSTYLE, style, 4);
+    static const TBuiltInStyle kStyles[6] = {{16, 3}, {17, 6}, {18, 4}, {19, 7}, {0, 0}, {20, 5}};
+    for (const TBuiltInStyle& style : kStyles)
+        records_.Write(ridSTYLE, BuiltInStyleSize, PutBuiltInStyle, style.XF, style.Style, uint8_t{0xFF});
 }
 
 // PALETTE only when the working palette differs from the default one in entries 8 to 64.
 void TXLSWriter::WritePalette() {
     if (std::equal(Palette.begin() + 8, Palette.end(), DefaultPalette.begin() + 8)) return;
-    constexpr size_t size = 2 + 4 * 56;
-    uint8_t* body = Body(ridPALETTE, size);
-    StoreU16(body, 56);
-    for (int i = 0; i < 56; ++i) StoreU32(body + 2 + 4 * i, Palette[8 + i]);
-    WriteBody(ridPALETTE, size);
+    constexpr size_t count = 56;
+    records_.Write(ridPALETTE, PaletteSize(count), PutPalette, Palette.data() + 8, count);
 }
 
-// One BOUNDSHEET per entry; the offset of the sheet's BOF is 0 here and patched when the sheet is
+// One BOUNDSHEET per entry; the position of the sheet's BOF is 0 here and patched when the sheet is
 // written. Names are always UTF-16.
 void TXLSWriter::WriteBoundsheets() {
-    static const uint16_t kKindCodes[4] = {0x0000, 0x0200, 0x0600, 0x0100};
+    // Sheet type by kind: worksheet, chart, VB module, macro sheet.
+    static const uint8_t kSheetTypes[4] = {0x00, 0x02, 0x06, 0x01};
     for (TBoundsheetData& entry : boundsheets_) {
-        const size_t size = 8 + 2 * entry.Name.size();
-        uint8_t* body = Body(ridBOUNDSHEET, size);
-        StoreU32(body, 0);
-        StoreU16(body + 4, static_cast<uint16_t>(kKindCodes[entry.Kind & 3] + entry.Hidden));
-        body[6] = static_cast<uint8_t>(entry.Name.size());
-        body[7] = 0x01;
-        for (size_t k = 0; k < entry.Name.size(); ++k) StoreU16(body + 8 + 2 * k, entry.Name[k]);
-        stream_->WriteHeader(ridBOUNDSHEET, static_cast<uint16_t>(size));
-        entry.BodyPos = stream_->Pos();
-        stream_->WriteDirect(body, static_cast<int32_t>(size));
+        const int32_t bodyPos = stream_->Pos() + 4;
+        records_.Write(ridBOUNDSHEET, BoundsheetSize(entry.Name.size()), PutBoundsheet, 0u,
+                       static_cast<uint8_t>(entry.Hidden), kSheetTypes[entry.Kind & 3],
+                       std::u16string_view(entry.Name));
+        entry.BodyPos = bodyPos;
     }
 }
 
@@ -359,7 +302,8 @@ void TXLSWriter::WriteSheet(int32_t index) {
     const int32_t bof = stream_->Pos();
     for (const TBoundsheetData& entry : boundsheets_) {
         if (entry.SheetIndex != index || entry.BodyPos < 0) continue;
-        stream_->Seek(entry.BodyPos, TXLSStream::soFromBeginning);
+        stream_->Seek(entry.BodyPos + static_cast<int32_t>(TBoundsheetOffsets::BOFPosition),
+                      TXLSStream::soFromBeginning);
         stream_->WriteDWord(static_cast<uint32_t>(bof));
         stream_->Seek(0, TXLSStream::soFromEnd);
         break;
@@ -396,23 +340,16 @@ void TXLSWriter::WriteSheetEntry(TSheet& sheet, int32_t index) {
 // column + 1 to 256 when above (cells beyond the sheet are not written): a sheet that uses its last
 // row and column says so.
 void TXLSWriter::WriteDimensions(const TSheet& sheet) {
-    const TRecordEntry& stored = sheet.Records().Dimensions();
-    uint8_t* body = Body(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
-    std::memcpy(body, stored.Body(), TRecordStorageSheet::DimensionsSize);
-    if (stored.DWord(4) > 65536) StoreU32(body + 4, 65536);
-    if (stored.Word(10) > 256) StoreU16(body + 10, 256);
-    WriteBody(ridDIMENSIONS, TRecordStorageSheet::DimensionsSize);
+    const TRecordStorageSheet& stored = sheet.Records();
+    records_.Write(ridDIMENSIONS, DimensionsSize, PutDimensions, stored.DimensionsFirstRow(),
+                   std::min<uint32_t>(stored.DimensionsLastRowPlus1(), 65536), stored.DimensionsFirstCol(),
+                   std::min<uint16_t>(stored.DimensionsLastColPlus1(), 256));
 }
 
 // SCL (the zoom) precedes WINDOW2 when the zoom is neither 0 nor 100.
 void TXLSWriter::WriteWindow2(TSheet& sheet, int32_t index) {
     const uint16_t zoom = sheet.Zoom();
-    if (zoom != 0 && zoom != 100) {
-        uint8_t body[4];
-        StoreU16(body, zoom);
-        StoreU16(body + 2, 100);
-        stream_->WriteRecord(ridSCL, body, 4);
-    }
+    if (zoom != 0 && zoom != 100) records_.Write(ridSCL, SclSize, PutScl, zoom, uint16_t{100});
     sheet.Records().WriteEntry(index, *stream_);
 }
 
@@ -420,44 +357,28 @@ void TXLSWriter::WriteWindow2(TSheet& sheet, int32_t index) {
 // the first and last cell of its extent, each plus 1.
 void TXLSWriter::WritePagebreaks(const TSheet& sheet) {
     const TPrintSettings& print = sheet.PrintSettings();
+    std::vector<TPageBreak> breaks;
     // `place(break)` gives a break's position and the first and last cell of its extent.
-    auto write = [this](uint16_t id, const auto& breaks, auto place) {
-        if (breaks.empty()) return;
-        const size_t size = 2 + 6 * breaks.size();
-        uint8_t* body = Body(id, size);
-        StoreU16(body, static_cast<uint16_t>(breaks.size()));
-        for (size_t i = 0; i < breaks.size(); ++i) {
-            const auto [position, first, last] = place(breaks[i]);
-            uint8_t* p = body + 2 + 6 * i;
-            StoreU16(p, Limit16(int64_t(position) + 1));
-            StoreU16(p + 2, Limit16(int64_t(first) + 1));
-            StoreU16(p + 4, Limit16(int64_t(last) + 1));
+    auto write = [&](uint16_t id, const auto& model, auto place) {
+        if (model.empty()) return;
+        breaks.clear();
+        for (const auto& b : model) {
+            const auto [position, first, last] = place(b);
+            breaks.push_back({Limit16(int64_t(position) + 1), Limit16(int64_t(first) + 1), Limit16(int64_t(last) + 1)});
         }
-        WriteBody(id, size);
+        records_.Write(id, PageBreaksSize(breaks.size()), PutPageBreaks, breaks.data(), breaks.size());
     };
     write(ridHORIZONTALPAGEBREAKS, print.HorizPagebreaks(),
-          [](const auto& b) { return std::tuple(b.Row, b.Col1, b.Col2); });
+          [](const auto& b) { return std::array<int32_t, 3>{b.Row, b.Col1, b.Col2}; });
     write(ridVERTICALPAGEBREAKS, print.VertPagebreaks(),
-          [](const auto& b) { return std::tuple(b.Col, b.Row1, b.Row2); });
+          [](const auto& b) { return std::array<int32_t, 3>{b.Col, b.Row1, b.Row2}; });
 }
 
+// HEADER, then FOOTER: an empty text gives an empty body.
 void TXLSWriter::WriteHeaderFooter(const TSheet& sheet) {
-    WriteTextRecord(ridHEADER, sheet.PrintSettings().Header());
-    WriteTextRecord(ridFOOTER, sheet.PrintSettings().Footer());
-}
-
-// An empty text gives an empty body; otherwise character count, option byte 0x01 and UTF-16.
-void TXLSWriter::WriteTextRecord(uint16_t id, const WideString& text) {
-    if (text.empty()) {
-        stream_->WriteRecord(id, nullptr, 0);
-        return;
-    }
-    const size_t size = 3 + 2 * text.size();
-    uint8_t* body = Body(id, size);
-    StoreU16(body, static_cast<uint16_t>(text.size()));
-    body[2] = 0x01;
-    for (size_t k = 0; k < text.size(); ++k) StoreU16(body + 3 + 2 * k, text[k]);
-    WriteBody(id, size);
+    const std::u16string_view header = sheet.PrintSettings().Header(), footer = sheet.PrintSettings().Footer();
+    records_.Write(ridHEADER, HeaderFooterSize(header.size()), PutHeaderFooter, header);
+    records_.Write(ridFOOTER, HeaderFooterSize(footer.size()), PutHeaderFooter, footer);
 }
 
 // Each margin (inches) only when it is 0 or more.
@@ -470,22 +391,15 @@ void TXLSWriter::WriteMargins(const TSheet& sheet) {
         {ridBOTTOMMARGIN, print.MarginBottom()},
     };
     for (const auto& [id, inches] : margins) {
-        if (!(inches >= 0)) continue;
-        uint8_t body[8];
-        StoreF64(body, inches);
-        stream_->WriteRecord(id, body, 8);
+        if (inches >= 0) records_.Write(id, MarginSize, PutMargin, inches);
     }
 }
 
 // One ROW per row object, in ascending row order, before every cell record.
 void TXLSWriter::WriteRows(const TSheet& sheet) {
     const TXLSRows& rows = sheet.Rows();
-    uint8_t record[4 + TXLSRows::RowRecordSize];
-    PutHeader(record, ridROW, TXLSRows::RowRecordSize);
-    for (int i = 0; i < rows.Count(); ++i) {
-        rows.GetRowRecord(i, record + 4);
-        stream_->WriteDirect(record, sizeof record);
-    }
+    for (int i = 0; i < rows.Count(); ++i)
+        records_.Write(ridROW, RowSize, [&](TByteSpan& body) { rows.GetRowRecord(i, body); });
 }
 
 // -------------------------------------------------------------------------------------------------
@@ -538,13 +452,8 @@ void TXLSWriter::WriteCell(TCell& cell, TCellStorage& cells) {
             const TSSTEntry* entry = static_cast<const TStringCell&>(cell).StringEntry();
             if (!entry) throw Error("Text cell " + std::to_string(cell.Col()) + ":" + std::to_string(cell.Row()) +
                                     " has no string");
-            uint8_t record[4 + 10];
-            uint8_t* body = PutHeader(record, ridLABELSST, 10);
-            StoreU16(body, static_cast<uint16_t>(cell.Row()));
-            StoreU16(body + 2, cell.Col());
-            StoreU16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
-            StoreU32(body + 6, entry->Index());
-            stream_->WriteDirect(record, sizeof record);
+            records_.Write(ridLABELSST, LabelSSTSize, PutLabelSST, static_cast<uint16_t>(cell.Row()), cell.Col(),
+                           static_cast<uint16_t>(cell.FormatIndex()), entry->Index());
             break;
         }
         default:
@@ -557,33 +466,25 @@ void TXLSWriter::WriteCell(TCell& cell, TCellStorage& cells) {
 // A blank cell and the blank cells that follow it directly in its row: BLANK for one, MULBLANK for
 // more. The run ends at the last column of the sheet; blanks beyond it are left out.
 void TXLSWriter::WriteBlankRun(TCell& first, TCellStorage& cells) {
-    uint8_t* record = buffer_.get();
-    uint8_t* body = record + 4;
     const uint16_t row = static_cast<uint16_t>(first.Row());
-    StoreU16(body, row);
-    StoreU16(body + 2, first.Col());
-    StoreU16(body + 4, static_cast<uint16_t>(first.FormatIndex()));
-    int count = 1;
+    uint16_t xf[kRunCapacity];
+    xf[0] = static_cast<uint16_t>(first.FormatIndex());
+    size_t count = 1;
     uint32_t lastCol = first.Col();
     while (TCell* next = cells.NextBlankCell()) {
         if (next->Col() > kLastBiffCol) {
             CountCut(*next);
             break;
         }
-        if (next->Col() != lastCol + 1) throw Error("Row error in writing MULBLANK");
-        StoreU16(body + 4 + 2 * count, static_cast<uint16_t>(next->FormatIndex()));
-        ++count;
+        if (next->Col() != lastCol + 1 || count == kRunCapacity) throw Error("Row error in writing MULBLANK");
+        xf[count++] = static_cast<uint16_t>(next->FormatIndex());
         lastCol = next->Col();
     }
     if (count == 1) {
-        PutHeader(record, ridBLANK, 6);
-        stream_->WriteDirect(record, 4 + 6);
-        return;
+        records_.Write(ridBLANK, BlankSize, PutBlank, row, first.Col(), xf[0]);
+    } else {
+        records_.Write(ridMULBLANK, MulBlankSize(count), PutMulBlank, row, first.Col(), xf, count);
     }
-    const uint16_t size = static_cast<uint16_t>(6 + 2 * count);
-    StoreU16(body + 4 + 2 * count, static_cast<uint16_t>(lastCol));
-    PutHeader(record, ridMULBLANK, size);
-    stream_->WriteDirect(record, 4 + size);
 }
 
 // A number joins the pending RK run when it has an RK form and the run is empty or ends in the
@@ -592,7 +493,7 @@ void TXLSWriter::AppendNumber(const TCell& cell, double value) {
     TRKRun& run = *rk_;
     const auto rk = RKValue(value);
     if (rk && (run.Count == 0 || cell.Col() == run.LastCol + 1)) {
-        if (run.Count == kRKRunCapacity) throw Error("RK Cache overflow");
+        if (run.Count == kRunCapacity) throw Error("RK Cache overflow");
         if (run.Count == 0) {
             run.Row = static_cast<uint16_t>(cell.Row());
             run.FirstCol = cell.Col();
@@ -604,39 +505,21 @@ void TXLSWriter::AppendNumber(const TCell& cell, double value) {
         return;
     }
     FlushRK();
-    uint8_t record[4 + 14];
-    uint8_t* body = PutHeader(record, ridNUMBER, 14);
-    StoreU16(body, static_cast<uint16_t>(cell.Row()));
-    StoreU16(body + 2, cell.Col());
-    StoreU16(body + 4, static_cast<uint16_t>(cell.FormatIndex()));
-    StoreF64(body + 6, value);
-    stream_->WriteDirect(record, sizeof record);
+    records_.Write(ridNUMBER, NumberSize, PutNumber, static_cast<uint16_t>(cell.Row()), cell.Col(),
+                   static_cast<uint16_t>(cell.FormatIndex()), value);
 }
 
 // RK for a run of one, MULRK for more; the run is empty afterwards.
 void TXLSWriter::FlushRK() {
     TRKRun& run = *rk_;
     if (run.Count == 0) return;
-    uint8_t* record = buffer_.get();
-    uint8_t* body = record + 4;
-    StoreU16(body, run.Row);
-    StoreU16(body + 2, static_cast<uint16_t>(run.FirstCol));
-    uint16_t size;
+    const uint16_t firstCol = static_cast<uint16_t>(run.FirstCol);
     if (run.Count == 1) {
-        size = 10;
-        PutHeader(record, ridRK, size);
-        StoreU16(body + 4, run.XF[0]);
-        StoreU32(body + 6, run.RK[0]);
+        records_.Write(ridRK, RKSize, PutRK, run.Row, firstCol, run.XF[0], run.RK[0]);
     } else {
-        size = static_cast<uint16_t>(6 + 6 * run.Count);
-        PutHeader(record, ridMULRK, size);
-        for (int i = 0; i < run.Count; ++i) {
-            StoreU16(body + 4 + 6 * i, run.XF[i]);
-            StoreU32(body + 6 + 6 * i, run.RK[i]);
-        }
-        StoreU16(body + 4 + 6 * run.Count, static_cast<uint16_t>(run.LastCol));
+        const size_t count = static_cast<size_t>(run.Count);
+        records_.Write(ridMULRK, MulRKSize(count), PutMulRK, run.Row, firstCol, run.XF, run.RK, count);
     }
-    stream_->WriteDirect(record, 4 + size);
     run.Count = 0;
     run.FirstCol = run.LastCol = -1;
 }
@@ -674,7 +557,7 @@ void TXLSWriter::WritePane(const TSheet& sheet) {
     if (pane.PaneType() == ptNone) return;
     const int32_t x = pane.SplitColX(), y = pane.SplitRowY();
     if (x < 1 && y < 1) return;
-    uint16_t active;
+    uint8_t active;
     if (x >= 1 && y >= 1) {
         active = 0;
     } else if (x < 1) {
@@ -682,13 +565,8 @@ void TXLSWriter::WritePane(const TSheet& sheet) {
     } else {
         active = y == 0 ? 1 : 2;
     }
-    uint8_t body[10];
-    StoreU16(body, static_cast<uint16_t>(x));
-    StoreU16(body + 2, static_cast<uint16_t>(y));
-    StoreU16(body + 4, static_cast<uint16_t>(pane.TopRow()));
-    StoreU16(body + 6, static_cast<uint16_t>(pane.LeftCol()));
-    StoreU16(body + 8, active);
-    stream_->WriteRecord(ridPANE, body, 10);
+    records_.Write(ridPANE, PaneSize, PutPane, static_cast<uint16_t>(x), static_cast<uint16_t>(y),
+                   static_cast<uint16_t>(pane.TopRow()), static_cast<uint16_t>(pane.LeftCol()), active);
 
     const uint16_t top = Limit16(pane.TopRow()), left = Limit16(pane.LeftCol());
     if (x < 1) {  // rows frozen only
@@ -707,17 +585,8 @@ void TXLSWriter::WritePane(const TSheet& sheet) {
 
 // SELECTION of one pane with one cell selected, the active cell.
 void TXLSWriter::WriteSingleSelection(uint8_t pane, uint16_t row, uint16_t col) {
-    uint8_t body[15];
-    body[0] = pane;
-    StoreU16(body + 1, row);
-    StoreU16(body + 3, col);
-    StoreU16(body + 5, 0);  // active area
-    StoreU16(body + 7, 1);  // one area
-    StoreU16(body + 9, row);
-    StoreU16(body + 11, row);
-    body[13] = LimitCol8(col);
-    body[14] = LimitCol8(col);
-    stream_->WriteRecord(ridSELECTION, body, 15);
+    const TSelectionArea area{row, row, LimitCol8(col), LimitCol8(col)};
+    records_.Write(ridSELECTION, SelectionSize(1), PutSelection, pane, row, col, uint16_t{0}, &area, size_t{1});
 }
 
 // The SELECTION of pane 3 for a sheet without panes, from the selected areas.
@@ -728,22 +597,15 @@ void TXLSWriter::WriteSelection(const TSheet& sheet) {
         WriteSingleSelection(3, row, col);
         return;
     }
-    const size_t size = 9 + 6 * static_cast<size_t>(areas.Count());
-    uint8_t* body = Body(ridSELECTION, size);
-    body[0] = 3;
-    StoreU16(body + 1, row);
-    StoreU16(body + 3, col);
-    StoreU16(body + 5, Limit16(areas.ActiveArea()));
-    StoreU16(body + 7, static_cast<uint16_t>(areas.Count()));
+    std::vector<TSelectionArea> selected;
+    selected.reserve(static_cast<size_t>(areas.Count()));
     for (int i = 0; i < areas.Count(); ++i) {
         const TCellArea& area = areas.Items(i);
-        uint8_t* p = body + 9 + 6 * i;
-        StoreU16(p, Limit16(area.Row1()));
-        StoreU16(p + 2, Limit16(area.Row2()));
-        p[4] = LimitCol8(area.Col1());
-        p[5] = LimitCol8(area.Col2());
+        selected.push_back(
+            {Limit16(area.Row1()), Limit16(area.Row2()), LimitCol8(area.Col1()), LimitCol8(area.Col2())});
     }
-    WriteBody(ridSELECTION, size);
+    records_.Write(ridSELECTION, SelectionSize(selected.size()), PutSelection, uint8_t{3}, row, col,
+                   Limit16(areas.ActiveArea()), selected.data(), selected.size());
 }
 
 // MERGEDCELLS records of at most (largest body - 2) / 8 = 1027 areas each, in list order. An area
@@ -752,13 +614,12 @@ void TXLSWriter::WriteSelection(const TSheet& sheet) {
 void TXLSWriter::WriteMergedCells(const TSheet& sheet) {
     const TMergedCells& merged = sheet.MergedCells();
     if (merged.Count() == 0) return;
-    const int limit = (maxRecordSize_ - 2) / 8;
-    uint8_t* body = Body(ridMERGEDCELLS, 2 + 8 * static_cast<size_t>(limit));
-    int count = 0;
+    const size_t limit = MergedCellsPerRecord(static_cast<size_t>(maxRecordSize_));
+    std::vector<TMergedArea> areas;
+    areas.reserve(std::min(limit, static_cast<size_t>(merged.Count())));
     auto flush = [&] {
-        StoreU16(body, static_cast<uint16_t>(count));
-        WriteBody(ridMERGEDCELLS, 2 + 8 * static_cast<size_t>(count));
-        count = 0;
+        records_.Write(ridMERGEDCELLS, MergedCellsSize(areas.size()), PutMergedCells, areas.data(), areas.size());
+        areas.clear();
     };
     for (int i = 0; i < merged.Count(); ++i) {
         const TCellArea& area = merged.Items(i);
@@ -768,28 +629,18 @@ void TXLSWriter::WriteMergedCells(const TSheet& sheet) {
         row2 = std::min(row2, kLastBiffRow);
         col2 = std::min(col2, kLastBiffCol);
         if (cut && row1 == row2 && col1 == col2) continue;
-        uint8_t* p = body + 2 + 8 * count;
-        StoreU16(p, static_cast<uint16_t>(row1));
-        StoreU16(p + 2, static_cast<uint16_t>(row2));
-        StoreU16(p + 4, static_cast<uint16_t>(col1));
-        StoreU16(p + 6, static_cast<uint16_t>(col2));
-        if (++count == limit) flush();
+        areas.push_back({static_cast<uint16_t>(row1), static_cast<uint16_t>(row2), static_cast<uint16_t>(col1),
+                         static_cast<uint16_t>(col2)});
+        if (areas.size() == limit) flush();
     }
-    if (count > 0) flush();
+    if (!areas.empty()) flush();
 }
 
 // SHEETPROTECTION only for a protected sheet (not all 15 flags set).
 void TXLSWriter::WriteSheetProtection(const TSheet& sheet) {
     const TSheetProtections flags = sheet.SheetProtection();
     if (flags == AllSheetProtections) return;
-    uint8_t body[23] = {};
-    StoreU16(body, ridSHEETPROTECTION);
-    body[12] = 0x02;
-    body[13] = 0x00;
-    body[14] = 0x01;
-    body[15] = body[16] = body[17] = body[18] = 0xFF;
-    StoreU16(body + 19, static_cast<uint16_t>(flags & 0x7FFF));
-    stream_->WriteRecord(ridSHEETPROTECTION, body, sizeof body);
+    records_.Write(ridSHEETPROTECTION, SheetProtectionSize, PutSheetProtection, static_cast<uint16_t>(flags));
 }
 
 }  // namespace quarvel

@@ -5,7 +5,8 @@
 // and of each sheet, writes every stored record unchanged, and at the internal records (and a few
 // real ids) writes the records it builds from the model: fonts, number formats, cell formats,
 // sheet entries, the string table, column and row records, cell records, pane, selection, merged
-// areas and protection.
+// areas and protection. Each record's body is written by its record function (biff/CellRecords.h,
+// FormatRecords.h, SheetRecords.h, GlobalsRecords.h) and checked against its declared size.
 //
 // The output is written whole or not at all: on any failure the stream is abandoned (no file
 // appears, an existing target stays untouched, the caller's buffer keeps its contents) and the
@@ -14,9 +15,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
+#include "biff/RecordSink.h"
 #include "workbook/BIFFRecs.h"
 #include "workbook/SheetData.h"
 #include "workbook/WorkbookWriter.h"
@@ -25,34 +26,6 @@ namespace quarvel {
 
 class TXLSStream;
 class TXLSWorkbook;
-
-// Record ids the writer builds, beyond those of the default lists.
-enum TWriterRecordId : uint16_t {
-    ridVERTICALPAGEBREAKS = 0x001A,
-    ridHORIZONTALPAGEBREAKS = 0x001B,
-    ridLEFTMARGIN = 0x0026,
-    ridRIGHTMARGIN = 0x0027,
-    ridTOPMARGIN = 0x0028,
-    ridBOTTOMMARGIN = 0x0029,
-    ridFONT = 0x0031,
-    ridPANE = 0x0041,
-    ridFILESHARING = 0x005B,
-    ridBOUNDSHEET = 0x0085,
-    ridPALETTE = 0x0092,
-    ridSCL = 0x00A0,
-    ridMULRK = 0x00BD,
-    ridMULBLANK = 0x00BE,
-    ridXF = 0x00E0,
-    ridMERGEDCELLS = 0x00E5,
-    ridLABELSST = 0x00FD,
-    ridBLANK = 0x0201,
-    ridNUMBER = 0x0203,
-    ridROW = 0x0208,
-    ridRK = 0x027E,
-    ridSTYLE = 0x0293,
-    ridFORMAT = 0x041E,
-    ridSHEETPROTECTION = 0x0867,
-};
 
 // One BOUNDSHEET record, in file order.
 struct TBoundsheetData {
@@ -67,13 +40,6 @@ struct TBoundsheetData {
     int32_t BodyPos = -1;
 };
 using TBoundsheetList = std::vector<TBoundsheetData>;
-
-// The RK form of a number, if it has one: the double's high 32 bits when its low 34 bits are 0, or
-// the value as a 30-bit integer; tried as it is, then multiplied by 100 (which adds 1 to the RK
-// value). A form multiplied by 100 is used only when the reader's division by 100 gives back
-// exactly the same number, so an overflowing product (1e308 x 100) or a product rounded to a whole
-// number never stands for a neighbouring value.
-std::optional<uint32_t> RKValue(double value);
 
 // The BIFF8 writer as the workbook's Write sees it (TXLSWorkbook::Write(TBIFF8Writer())): one
 // TXLSWriter per write, whose cut counts the workbook keeps.
@@ -139,7 +105,6 @@ private:
     void WriteWindow2(TSheet& sheet, int32_t index);
     void WritePagebreaks(const TSheet& sheet);
     void WriteHeaderFooter(const TSheet& sheet);
-    void WriteTextRecord(uint16_t id, const WideString& text);
     void WriteMargins(const TSheet& sheet);
     void WriteRows(const TSheet& sheet);
     void WriteCells(TSheet& sheet);
@@ -155,15 +120,12 @@ private:
     void WriteMergedCells(const TSheet& sheet);
     void WriteSheetProtection(const TSheet& sheet);
 
-    // The record buffer, checked to hold `size` bytes: a record that would exceed the largest body
-    // is refused rather than written with a wrapped length.
-    uint8_t* Body(uint16_t id, size_t size);
-    void WriteBody(uint16_t id, size_t size);
-
     TXLSWorkbook& workbook_;
     int32_t maxRecordSize_;
-    std::unique_ptr<uint8_t[]> buffer_;
     std::unique_ptr<TXLSStream> stream_;
+    // Every record the writer builds goes through here: a record longer than the largest body is
+    // refused rather than written with a wrapped length.
+    TRecordWriter<TXLSStream> records_;
     TBoundsheetList boundsheets_;
     int32_t currentSheet_ = -1;
 
