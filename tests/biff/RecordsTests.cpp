@@ -17,7 +17,7 @@
 #include "biff/RecordSink.h"
 #include "biff/SheetRecords.h"
 #include "platform/Errors.h"
-#include "tests/support/TestSupport.h"
+#include "tests/biff/BiffSupport.h"
 
 namespace quarvel {
 namespace {
@@ -321,27 +321,20 @@ TEST(Records, TheOffsetsOfFieldsEditedInPlaceAreWhereTheFunctionsWriteThem) {
 
 // ---- The record writer
 
-struct TCollector : TRecordSink {
-    std::vector<std::pair<uint16_t, std::string>> records;
-    void WriteRecord(uint16_t id, const void* body, uint16_t length) override {
-        records.push_back({id, Hex(static_cast<const uint8_t*>(body), length)});
-    }
-};
-
 TEST(RecordWriter, WritesTheBodyItsFunctionBuildsUnderTheDeclaredLength) {
-    TCollector sink;
+    test::RecordCollector sink;
     TRecordWriter writer(sink);
     writer.Write(ridRK, RKSize, PutRK, uint16_t{1}, uint16_t{2}, uint16_t{15}, uint32_t{0x3FF00000});
     writer.Write(ridEOF, 0, [](TByteSpan&) {});
     ASSERT_EQ(sink.records.size(), 2u);
-    EXPECT_EQ(sink.records[0].first, ridRK);
-    EXPECT_EQ(sink.records[0].second, "01 00 02 00 0F 00 00 00 F0 3F");
-    EXPECT_EQ(sink.records[1].first, ridEOF);
-    EXPECT_EQ(sink.records[1].second, "");
+    EXPECT_EQ(sink.records[0].id, ridRK);
+    EXPECT_EQ(Hex(sink.records[0].body), "01 00 02 00 0F 00 00 00 F0 3F");
+    EXPECT_EQ(sink.records[1].id, ridEOF);
+    EXPECT_TRUE(sink.records[1].body.empty());
 }
 
 TEST(RecordWriter, ABodyOfAnotherSizeThanDeclaredNeverReachesTheSink) {
-    TCollector sink;
+    test::RecordCollector sink;
     TRecordWriter writer(sink);
     // A function that forgot a field, and one that wrote a field too wide.
     EXPECT_THROW_MSG(writer.Write(ridNUMBER, NumberSize, PutRK, uint16_t{1}, uint16_t{2}, uint16_t{15}, uint32_t{7}),
@@ -352,7 +345,7 @@ TEST(RecordWriter, ABodyOfAnotherSizeThanDeclaredNeverReachesTheSink) {
 }
 
 TEST(RecordWriter, ALengthBeyondTheLargestBodyIsRefusedBeforeAnythingIsBuilt) {
-    TCollector sink;
+    test::RecordCollector sink;
     TRecordWriter writer(sink, 2080);
     bool built = false;
     EXPECT_THROW_MSG(writer.Write(ridFOOTER, 2081, [&](TByteSpan&) { built = true; }), Error,

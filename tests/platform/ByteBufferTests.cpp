@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/ByteBuffer.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

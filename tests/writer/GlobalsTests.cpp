@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "../support/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "workbook/XLSFonts.h"
 
 namespace quarvel {
@@ -155,7 +155,8 @@ TEST_F(GlobalsTest, SheetNameLengthsUpToTheOneByteCountAreWrittenLongerOnesRefus
     // 256 characters would wrap the count to 0 and misplace every later byte of the record.
     Book().Sheets().Items(0).SetName(std::u16string(256, u'z'));
     Bytes target = {1, 2, 3};
-    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error, "Sheet name of 256 characters is too long (at most 255)");
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
+                     "Sheet name of 256 characters is too long (at most 255)");
     EXPECT_EQ(target, (Bytes{1, 2, 3}));
 }
 
@@ -243,7 +244,8 @@ TEST_F(GlobalsTest, AnErrorInTheGlobalsWalkNamesTheEntryAndLeavesNoOutput) {
 TEST_F(GlobalsTest, WorkbooksThisSystemCannotWriteAreRefusedBeforeAnyOutput) {
     Bytes target = {7};
     Book().SetPassword(u"secret");  // encryption is not part of this system
-    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error, "Workbooks with a password can not be written");
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
+                     "Workbooks with a password can not be written");
     Book().SetPassword(u"");
     for (TExcelVersion version : {xvExcel40, xvExcel50, xvExcel2007}) {
         Book().SetVersion(version);

@@ -5,18 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "../container/TestSupport.h"
-#include "../support/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "workbook/Cell.h"
 
 namespace quarvel {
 namespace {
 
 using namespace writer_test;
-using quarvel::testing::ReadBytes;
-using quarvel::testing::TempDir;
-using quarvel::testing::WriteBytes;
+using test::ReadByteVector;
+using test::TTempDir;
+using test::WriteBytes;
 
 const Bytes kCompoundSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
@@ -42,7 +41,7 @@ protected:
         Sheet().Cells().SetCell(3, 200, std::make_unique<TOddCell>(Book().Formats(), 3, 200, 15));
     }
 
-    TempDir dir_;
+    TTempDir dir_;
     std::unique_ptr<TXLSWorkbook> workbook_;
     std::string target_;
 };
@@ -50,7 +49,7 @@ protected:
 TEST_F(OutputTest, WriteCreatesTheFileWithTheSameBytesAsTheBuffer) {
     Book().Write(TBIFF8Writer());
     EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"out.xls"});
-    const Bytes file = ReadBytes(target_);
+    const Bytes file = ReadByteVector(target_);
     ASSERT_GT(file.size(), 512u);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 8), kCompoundSignature);
     Bytes buffer = {1, 2, 3};
@@ -61,7 +60,7 @@ TEST_F(OutputTest, WriteCreatesTheFileWithTheSameBytesAsTheBuffer) {
 TEST_F(OutputTest, WriteReplacesAnExistingFile) {
     WriteBytes(target_, Bytes(100000, 0x55));
     Book().Write(TBIFF8Writer());
-    const Bytes file = ReadBytes(target_);
+    const Bytes file = ReadByteVector(target_);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 8), kCompoundSignature);
     EXPECT_LT(file.size(), 100000u);
     EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"out.xls"});
@@ -74,8 +73,9 @@ TEST_F(OutputTest, AFailedWriteLeavesNoFileAndAnExistingOneUntouched) {
 
     const Bytes before(70000, 0x55);
     WriteBytes(target_, before);
-    EXPECT_THROW_MSG(Book().Write(TBIFF8Writer()), Error, "Error on writing record # 1404\rUnknown cell type 6 in cell 3:200");
-    EXPECT_EQ(ReadBytes(target_), before);
+    EXPECT_THROW_MSG(Book().Write(TBIFF8Writer()), Error,
+                     "Error on writing record # 1404\rUnknown cell type 6 in cell 3:200");
+    EXPECT_EQ(ReadByteVector(target_), before);
     EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"out.xls"});
     // The counts of a failed write are none.
     EXPECT_EQ(Book().RowsCut(), 0);

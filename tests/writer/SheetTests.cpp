@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "../support/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "workbook/Cell.h"
 
 namespace quarvel {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Locale.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "workbook/XLSWorkbook.h"
 #include "writer/XLSWriter.h"
 

@@ -8,15 +8,15 @@
 #include <cstring>
 #include <random>
 
-#include "TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {
 
-using testing::Le16;
-using testing::Le32;
-using testing::ReadBytes;
-using testing::TempDir;
+using test::Le16;
+using test::Le32;
+using test::ReadByteVector;
+using test::TTempDir;
 using TLayout = TCompoundFileWriter::TLayout;
 
 constexpr uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSect = 0xFFFFFFFD, kNoStream = 0xFFFFFFFF;
@@ -159,7 +159,7 @@ TEST(CompoundFileLayout, SectorCountsAtTheBoundaries) {
 TEST(CompoundFileWriting, AnySequenceOfWritesAndSeeksMatchesAPlainByteArray) {
     // Appends, patches behind and across the buffer, writes running past the end and seeks past
     // the end (the gap reads as zeros), against every buffer size from tiny to the default.
-    TempDir dir;
+    TTempDir dir;
     for (size_t bufferSize : {size_t(16), size_t(1000), size_t(4096), TCompoundFileWriter::DefaultBufferSize}) {
         SCOPED_TRACE("buffer of " + std::to_string(bufferSize) + " bytes");
         std::vector<uint8_t> inMemory;
@@ -193,12 +193,12 @@ TEST(CompoundFileWriting, AnySequenceOfWritesAndSeeksMatchesAPlainByteArray) {
         a->Commit();
         b->Commit();
         EXPECT_EQ(inMemory, model);
-        EXPECT_EQ(ReadBytes(file), model);
+        EXPECT_EQ(ReadByteVector(file), model);
     }
 }
 
 TEST(CompoundFileWriting, FileAndMemoryTargetsGiveTheSameContainer) {
-    TempDir dir;
+    TTempDir dir;
     for (size_t size : {size_t(0), size_t(3000), size_t(70000)}) {
         SCOPED_TRACE(size);
         std::vector<uint8_t> inMemory;
@@ -209,7 +209,7 @@ TEST(CompoundFileWriting, FileAndMemoryTargetsGiveTheSameContainer) {
         ASSERT_EQ(expectedA, expectedB);
         a->Commit();
         b->Commit();
-        EXPECT_EQ(inMemory, ReadBytes(dir.File("c.xls")));
+        EXPECT_EQ(inMemory, ReadByteVector(dir.File("c.xls")));
     }
 }
 
@@ -237,7 +237,7 @@ TEST(CompoundFileWriting, AbortLeavesTheCallersBufferUntouched) {
 // Atomic file output
 
 TEST(CompoundFileOutput, TheTargetAppearsOnlyOnCommit) {
-    TempDir dir;
+    TTempDir dir;
     const std::string target = dir.File("book.xls");
     auto w = TCompoundFileWriter::ToFile(target, TLayout::Container);
     const uint8_t data[5] = {1, 2, 3, 4, 5};
@@ -248,45 +248,45 @@ TEST(CompoundFileOutput, TheTargetAppearsOnlyOnCommit) {
     EXPECT_EQ(during[0].substr(0, 10), ".book.xls.");
     w->Commit();
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"book.xls"});
-    EXPECT_EQ(ReadBytes(target).size() % 512, 0u);
+    EXPECT_EQ(ReadByteVector(target).size() % 512, 0u);
 }
 
 TEST(CompoundFileOutput, AbandoningKeepsAnExistingTargetAndLeavesNothingBehind) {
-    TempDir dir;
+    TTempDir dir;
     const std::string target = dir.File("book.xls");
-    testing::WriteBytes(target, {'o', 'l', 'd'});
+    test::WriteBytes(target, std::vector<uint8_t>{'o', 'l', 'd'});
     for (bool explicitAbort : {true, false}) {
         auto w = TCompoundFileWriter::ToFile(target, TLayout::Container);
         const uint8_t data[5] = {1, 2, 3, 4, 5};
         w->Write(data, 5);
         if (explicitAbort) w->Abort();
         w.reset();
-        EXPECT_EQ(ReadBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(ReadByteVector(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"book.xls"});
     }
 }
 
 TEST(CompoundFileOutput, ALongTargetNameStillGetsATemporaryFile) {
-    TempDir dir;
+    TTempDir dir;
     const std::string target = dir.File(std::string(250, 'n') + ".xls");  // 254 bytes, the limit is 255
     auto w = TCompoundFileWriter::ToFile(target, TLayout::Container);
     w->Commit();
-    EXPECT_EQ(ReadBytes(target).size(), 3u * 512);
+    EXPECT_EQ(ReadByteVector(target).size(), 3u * 512);
 }
 
 TEST(CompoundFileOutput, CommitReplacesAnExistingFile) {
-    TempDir dir;
+    TTempDir dir;
     const std::string target = dir.File("book.xls");
-    testing::WriteBytes(target, std::vector<uint8_t>(10000, 0xEE));
+    test::WriteBytes(target, std::vector<uint8_t>(10000, 0xEE));
     auto w = TCompoundFileWriter::ToFile(target, TLayout::Plain);
     const uint8_t data[3] = {1, 2, 3};
     w->Write(data, 3);
     w->Commit();
-    EXPECT_EQ(ReadBytes(target), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ReadByteVector(target), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST(CompoundFileOutput, FailuresCarryTheFileTextAndThePath) {
-    TempDir dir;
+    TTempDir dir;
     const std::string missing = dir.File("no-such-folder/book.xls");
     try {
         TCompoundFileWriter::ToFile(missing, TLayout::Container);
@@ -317,7 +317,7 @@ TEST(CompoundFileOutput, FailuresCarryTheFileTextAndThePath) {
 TEST(CompoundFileReaders, OlefileAndGsfReadBackEveryStreamSize) {
     // Empty, mini-stream sizes around the 4096-byte cutoff, several FAT sectors, and streams that need
     // one and two DIFAT sectors.
-    TempDir dir;
+    TTempDir dir;
     std::vector<std::pair<std::string, std::string>> files;
     const size_t sizes[] = {0, 1, 4095, 4096, 4097, 65024, 300000, 13842 * 512 + 1, 29970 * 512 + 1};
     uint32_t seed = 1;
@@ -326,11 +326,11 @@ TEST(CompoundFileReaders, OlefileAndGsfReadBackEveryStreamSize) {
         // Small buffers for the small streams, so their patches also reach bytes already in the file.
         auto w = TCompoundFileWriter::ToFile(name + ".xls", TLayout::Container, u"Workbook",
                                              size < 100000 ? 512 : 64 * 1024);
-        testing::WriteBytes(name + ".bin", WriteWithPatches(*w, size, seed++));
+        test::WriteBytes(name + ".bin", WriteWithPatches(*w, size, seed++));
         w->Commit();
         files.emplace_back(name + ".xls", name + ".bin");
     }
-    const auto r = testing::CheckContainers("Workbook", files);
+    const auto r = test::CheckContainers("Workbook", files);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, "");
 }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "TestSupport.h"
+#include "tests/biff/BiffSupport.h"
 #include "biff/RecordStorage.h"
 #include "biff/SST.h"
 #include "biff/XLSStream.h"
@@ -14,7 +14,7 @@
 namespace quarvel {
 namespace {
 
-using testing::TempDir;
+using test::TTempDir;
 using Bytes = std::vector<uint8_t>;
 
 // The string table only checks that a font list is attached; these tests never look into it.
@@ -103,7 +103,7 @@ void WriteTinyWorkbook(TXLSStream& s, TSST2& sst, const std::vector<TTinyCell>& 
     }
 }
 
-std::string WriteAndDump(const TempDir& dir, TSST2& sst, const std::vector<TTinyCell>& cells, Bytes* raw = nullptr) {
+std::string WriteAndDump(const TTempDir& dir, TSST2& sst, const std::vector<TTinyCell>& cells, Bytes* raw = nullptr) {
     const std::string file = dir.File("tiny.xls");
     TXLSStream s;
     s.OpenWrite(WideString(file.begin(), file.end()), xvExcel97);
@@ -115,13 +115,13 @@ std::string WriteAndDump(const TempDir& dir, TSST2& sst, const std::vector<TTiny
         WriteTinyWorkbook(r, sst, cells);
         r.Close();
     }
-    const auto result = testing::XlrdDump(file);
+    const auto result = test::XlrdDump(file);
     EXPECT_EQ(result.status, 0) << result.output;
     return result.output;
 }
 
 TEST(ReaderRoundTrip, XlrdOpensATinyWorkbook) {
-    TempDir dir;
+    TTempDir dir;
     TSST2 sst(kFonts);
     const std::vector<TTinyCell> cells = {
         {0, 0, 1.5, nullptr},
@@ -155,7 +155,7 @@ TEST(ReaderRoundTrip, XlrdReadsEveryStringAcrossContinueRecords) {
         texts.push_back(u"s" + WideString(n.begin(), n.end()) + (i % 3 ? u"" : u"ÿ") + (i % 5 ? u"" : u"Ω"));
     }
 
-    TempDir dir;
+    TTempDir dir;
     TSST2 sst(kFonts);
     std::vector<TTinyCell> cells;
     for (size_t i = 0; i < texts.size(); ++i) cells.push_back({static_cast<uint16_t>(i), 0, 0, sst.AddString(texts[i])});
@@ -178,7 +178,7 @@ TEST(ReaderRoundTrip, XlrdReadsEveryStringAcrossContinueRecords) {
     // without that xlrd would have refused the file.
     int shortened = 0;
     for (size_t at = 0; at + 4 <= raw.size();) {
-        const uint16_t id = testing::Le16(raw, at), length = testing::Le16(raw, at + 2);
+        const uint16_t id = test::Le16(raw, at), length = test::Le16(raw, at + 2);
         if ((id == ridSST || id == ridCONTINUE) && (length == 8221 || length == 8222)) ++shortened;
         at += 4 + length;
     }

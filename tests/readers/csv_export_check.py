@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Compares a CSV file that a spreadsheet program exported with the cells meant.
 
-usage: csv_check.py CSV EXPECTED
+usage: csv_export_check.py CSV EXPECTED
 
 EXPECTED holds one cell per line: <row> TAB <col> TAB <kind> TAB <value>, rows and columns 0-based,
 kind number (compared as a float, to 14 significant digits, as programs print numbers in their

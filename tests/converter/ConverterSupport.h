@@ -1,5 +1,5 @@
-// Helpers of the builder's end-to-end tests: running the program and the independent readers, and
-// comparing what a reader saw with the sheet the conversion meant to write.
+// Helpers of the converter tests: running the program and the independent readers, and comparing
+// what a reader saw with the sheet the conversion meant to write.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,16 +20,10 @@
 #include "converter/SheetBuilder.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "workbook/XLSWorkbook.h"
 
 namespace quarvel::test {
-
-inline std::string ShellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // Runs a shell command; the status and what it printed on stdout (stderr is dropped unless the
 // command redirects it).
@@ -163,7 +157,7 @@ inline TSheetView ParseSheetView(const std::string& output) {
 // What olefile and xlrd see in a workbook file.
 inline TSheetView ReadWorkbookFile(const std::string& path) {
     const auto [status, output] = Shell("PYTHONIOENCODING=utf-8 " + ShellQuote(QUARVEL_PYTHON) + " " +
-                                        ShellQuote(QUARVEL_BUILDER_SCRIPTS "/xls_sheet.py") + " " +
+                                        ShellQuote(QUARVEL_READERS_DIR "/xls_sheet.py") + " " +
                                         ShellQuote(path) + " 2>&1");
     TSheetView view = ParseSheetView(output);
     if (status != 0 && view.Error.empty()) view.Error = "xls_sheet.py failed: " + output.substr(0, 400);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Compares a workbook with the CSV file it was converted from, as Python's csv module reads it.
 
-Usage: csv_check.py SOURCE.csv WORKBOOK.xls DIVIDER QUOTE
+Usage: csv_source_check.py SOURCE.csv WORKBOOK.xls DIVIDER QUOTE
 
 Prints "records=<csv records> rows=<sheet rows> checked=<cells> mismatches=<count>" and then up to
 five mismatches, one a line. A text cell must hold its field exactly; a number cell the value of its

@@ -1,13 +1,27 @@
-// Formatted objects for the tests: one that gives its format back as a cell does, and a row-like
-// one that records its notifications.
+// Helpers of the workbook model tests: error texts, and formatted objects that behave as cells and
+// rows do.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "platform/Errors.h"
+#include "tests/biff/BiffSupport.h"
 #include "workbook/FormattedObj.h"
 
 namespace quarvel::test {
+
+// The message of the error that `action` throws, or "(no error)".
+inline std::string ErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 // A formatted object that gives its format back when destroyed, as a cell does.
 class Holder : public TFormattedObject {

@@ -16,7 +16,7 @@
 #include <set>
 #include <thread>
 
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

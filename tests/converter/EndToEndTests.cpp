@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "converter/Fields.h"
-#include "tests/builder/BuilderSupport.h"
+#include "tests/converter/ConverterSupport.h"
 
 namespace quarvel {
 namespace {
@@ -292,7 +292,7 @@ TEST(EndToEnd, QuotedCsvGivesOneRowPerRecord) {
     TTempDir dir;
     struct Case {
         const char* file;
-        const char* counts;  // what csv_check.py prints first
+        const char* counts;  // what csv_source_check.py prints first
     };
     const Case cases[] = {
         {"ks_1033_data.csv", "records=1576 rows=1576 checked=22064 mismatches=0\n"},
@@ -304,7 +304,7 @@ TEST(EndToEnd, QuotedCsvGivesOneRowPerRecord) {
         const TRun run = RunQuarvel({"/n", Corpus(c.file), target, "/f", "44", "/s", "34"});
         ASSERT_EQ(run.Status, 0) << run.Err;
         const auto [status, output] = Shell(ShellQuote(QUARVEL_PYTHON) + " " +
-                                            ShellQuote(QUARVEL_BUILDER_SCRIPTS "/csv_check.py") + " " +
+                                            ShellQuote(QUARVEL_READERS_DIR "/csv_source_check.py") + " " +
                                             ShellQuote(Corpus(c.file)) + " " + ShellQuote(target) + " , '\"' 2>&1");
         EXPECT_EQ(status, 0);
         EXPECT_EQ(output, c.counts);

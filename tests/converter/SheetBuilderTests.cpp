@@ -12,7 +12,7 @@
 #include "converter/SheetBuilder.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "workbook/XLSWorkbook.h"
 
 namespace quarvel {

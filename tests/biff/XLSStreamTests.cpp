@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "platform/Errors.h"
 
 namespace quarvel {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempDir;
+using test::ReadByteVector;
+using test::TTempDir;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -30,7 +30,7 @@ std::vector<TRecordHead> Records(const Bytes& s, Bytes* bodies = nullptr) {
     std::vector<TRecordHead> out;
     size_t at = 0;
     while (at + 4 <= s.size()) {
-        const TRecordHead r{testing::Le16(s, at), testing::Le16(s, at + 2)};
+        const TRecordHead r{test::Le16(s, at), test::Le16(s, at + 2)};
         out.push_back(r);
         if (bodies) bodies->insert(bodies->end(), s.begin() + at + 4, s.begin() + at + 4 + r.length);
         at += 4 + r.length;
@@ -218,7 +218,7 @@ void WriteSample(TXLSStream& s) {
 WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
 TEST(XLSStream, FileMemoryAndRawTargetsHoldTheSameStream) {
-    TempDir dir;
+    TTempDir dir;
     Bytes raw;
     {
         TXLSStream s;
@@ -238,7 +238,7 @@ TEST(XLSStream, FileMemoryAndRawTargetsHoldTheSameStream) {
     }
 
     const std::string file = dir.File("Лист один.xls");  // UTF-16 names become UTF-8 paths
-    testing::WriteBytes(file, Bytes(100, 0xEE));        // an existing file is replaced
+    test::WriteBytes(file, Bytes(100, 0xEE));        // an existing file is replaced
     {
         TXLSStream s;
         s.SetBufferSize(1024);  // the patches reach bytes already in the file
@@ -246,7 +246,7 @@ TEST(XLSStream, FileMemoryAndRawTargetsHoldTheSameStream) {
         WriteSample(s);
         s.Close();
     }
-    EXPECT_EQ(ReadBytes(file), inMemory);
+    EXPECT_EQ(ReadByteVector(file), inMemory);
     {
         TXLSStream s;  // without the flush to the disk: the same file
         s.SetSyncOnCommit(false);
@@ -254,15 +254,15 @@ TEST(XLSStream, FileMemoryAndRawTargetsHoldTheSameStream) {
         WriteSample(s);
         s.Close();
     }
-    EXPECT_EQ(ReadBytes(dir.File("nosync.xls")), inMemory);
-    testing::WriteBytes(dir.File("raw.bin"), raw);
-    const auto r = testing::CheckContainers("Workbook", {{file, dir.File("raw.bin")}});
+    EXPECT_EQ(ReadByteVector(dir.File("nosync.xls")), inMemory);
+    test::WriteBytes(dir.File("raw.bin"), raw);
+    const auto r = test::CheckContainers("Workbook", {{file, dir.File("raw.bin")}});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"nosync.xls", "raw.bin", "Лист один.xls"}));
 }
 
 TEST(XLSStream, OlderVersionsGetTheirOwnOutput) {
-    TempDir dir;
+    TTempDir dir;
     Bytes raw;
     {
         TXLSStream s;
@@ -270,7 +270,7 @@ TEST(XLSStream, OlderVersionsGetTheirOwnOutput) {
         WriteSample(s);
         s.Close();
     }
-    testing::WriteBytes(dir.File("raw.bin"), raw);
+    test::WriteBytes(dir.File("raw.bin"), raw);
     {
         TXLSStream s;  // BIFF5: the stream is called "Book"
         s.OpenWrite(Widen(dir.File("biff5.xls")), xvExcel50);
@@ -278,7 +278,7 @@ TEST(XLSStream, OlderVersionsGetTheirOwnOutput) {
         WriteSample(s);
         s.Close();
     }
-    const auto r = testing::CheckContainers("Book", {{dir.File("biff5.xls"), dir.File("raw.bin")}});
+    const auto r = test::CheckContainers("Book", {{dir.File("biff5.xls"), dir.File("raw.bin")}});
     EXPECT_EQ(r.status, 0) << r.output;
     {
         TXLSStream s;  // BIFF4 and older: the records alone, no container
@@ -286,11 +286,11 @@ TEST(XLSStream, OlderVersionsGetTheirOwnOutput) {
         WriteSample(s);
         s.Close();
     }
-    EXPECT_EQ(ReadBytes(dir.File("biff4.xls")), raw);
+    EXPECT_EQ(ReadByteVector(dir.File("biff4.xls")), raw);
 }
 
 TEST(XLSStream, AnAbandonedOutputLeavesNoFile) {
-    TempDir dir;
+    TTempDir dir;
     {
         TXLSStream s;
         s.OpenWrite(Widen(dir.File("a.xls")), xvExcel97);

@@ -1,5 +1,6 @@
-// Helpers shared by the test suites: temporary folders, whole-file helpers, runs of the built
-// program, error-text checks.
+// Helpers of the tests of every layer: temporary folders, whole-file helpers, shell commands and
+// the independent readers in tests/readers/, runs of the built program, error-text checks. The
+// support header of each layer above builds on this one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -19,7 +21,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quarvel::test {
@@ -40,6 +44,13 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // Names of everything in the folder, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
 private:
     std::filesystem::path path_;
@@ -51,11 +62,71 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    WriteBytes(path, std::string(bytes.begin(), bytes.end()));
+}
+
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// The file's bytes; an empty vector for a file that cannot be read.
+inline std::vector<uint8_t> ReadByteVector(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shell commands and the independent readers
+
+// The text as one word of a shell command.
+inline std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+struct TCommandResult {
+    int status = -1;
+    std::string output;  // stdout and stderr
+};
+
+// Runs a shell command; its status and everything it printed.
+inline TCommandResult Run(const std::string& command) {
+    TCommandResult r;
+    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = ::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+    const int status = ::pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+#ifdef QUARVEL_READERS_DIR
+// A reader script of tests/readers/.
+inline std::string ReaderScript(const char* name) { return std::string(QUARVEL_READERS_DIR) + "/" + name; }
+
+#ifdef QUARVEL_PYTHON
+// Checks (file, file of the expected stream bytes) pairs with olefile and gsf: each file must be a
+// sound compound file whose stream `streamName` holds exactly the expected bytes.
+inline TCommandResult CheckContainers(const std::string& streamName,
+                                      const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string cmd = ShellQuote(QUARVEL_PYTHON) + " " + ShellQuote(ReaderScript("ole_check.py")) + " " +
+                      ShellQuote(QUARVEL_GSF) + " " + ShellQuote(streamName);
+    for (const auto& [file, expected] : files) cmd += " " + ShellQuote(file) + " " + ShellQuote(expected);
+    return Run(cmd);
+}
+#endif
+#endif
 
 // The corpus of real-world inputs; the environment variable of the same name overrides the path
 // the build gives.
