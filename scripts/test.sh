@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds from scratch and runs every test twice: in a normal build and
-# in a build under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs the dependencies, checks that the includes follow the layers, builds from scratch and
+# runs every test twice: in a normal build and in a build under AddressSanitizer +
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+# No include points up a layer (docs/ARCHITECTURE.md).
+./scripts/check-layers.sh
 jobs=$(nproc)
 
 rm -rf build build-asan
