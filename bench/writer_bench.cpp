@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "workbook/XLSWorkbook.h"
+#include "writer/XLSWriter.h"
 
 namespace quarvel {
 namespace {
@@ -89,7 +90,7 @@ void Report(benchmark::State& state, double cells, size_t bytes) {
 void ToBuffer(benchmark::State& state, TXLSWorkbook& book, double cells) {
     std::vector<uint8_t> out;
     for (auto _ : state) {
-        book.WriteToStream(&out);
+        book.WriteToStream(TBIFF8Writer(), &out);
         benchmark::DoNotOptimize(out.data());
     }
     Report(state, cells, out.size());
@@ -103,7 +104,7 @@ void ToFile(benchmark::State& state, TXLSWorkbook& book, double cells) {
     }
     const std::string file = std::string(folder) + "/out.xls";
     book.SetFilename(WideString(file.begin(), file.end()));
-    for (auto _ : state) book.Write();
+    for (auto _ : state) book.Write(TBIFF8Writer());
     std::FILE* f = std::fopen(file.c_str(), "rb");
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
+#include <utility>
 
+#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 
 namespace quarvel {
@@ -39,36 +40,27 @@ void TRecordEntry::SetByte(size_t offset, uint8_t value) {
 }
 uint16_t TRecordEntry::Word(size_t offset) const {
     Check(offset, 2);
-    return static_cast<uint16_t>(body_[offset] | (body_[offset + 1] << 8));
+    return LoadU16(body_.data() + offset);
 }
 void TRecordEntry::SetWord(size_t offset, uint16_t value) {
     Check(offset, 2);
-    body_[offset] = static_cast<uint8_t>(value);
-    body_[offset + 1] = static_cast<uint8_t>(value >> 8);
+    StoreU16(body_.data() + offset, value);
 }
 uint32_t TRecordEntry::DWord(size_t offset) const {
     Check(offset, 4);
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | body_[offset + i];
-    return v;
+    return LoadU32(body_.data() + offset);
 }
 void TRecordEntry::SetDWord(size_t offset, uint32_t value) {
     Check(offset, 4);
-    for (int i = 0; i < 4; ++i) body_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    StoreU32(body_.data() + offset, value);
 }
 double TRecordEntry::Double(size_t offset) const {
     Check(offset, 8);
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) bits = (bits << 8) | body_[offset + i];
-    double v;
-    std::memcpy(&v, &bits, 8);
-    return v;
+    return LoadF64(body_.data() + offset);
 }
 void TRecordEntry::SetDouble(size_t offset, double value) {
     Check(offset, 8);
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    for (int i = 0; i < 8; ++i) body_[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
+    StoreF64(body_.data() + offset, value);
 }
 
 // -------------------------------------------------------------------------------------------------
@@ -86,8 +78,7 @@ int32_t TBaseRecordStorage::IndexOfId(uint16_t id) const {
 }
 
 TRecordEntry& TBaseRecordStorage::Records(int32_t position) {
-    if (position < 0 || position >= Count())
-        throw Error("List index out of bounds (" + std::to_string(position) + ")");
+    if (position < 0 || position >= Count()) throw ListIndexError(position);
     return *entries_[static_cast<size_t>(position)];
 }
 
@@ -155,10 +146,12 @@ TRecordEntry& TRecordStorageDefault::Role(TRecordEntry* entry) {
 
 namespace {
 
-TRecordEntry& AddBytes(TRecordStorageDefault& list, uint16_t id, std::initializer_list<uint8_t> bytes) {
-    TRecordEntry& e = list.AddDefault(id, static_cast<uint16_t>(bytes.size()));
-    std::copy(bytes.begin(), bytes.end(), e.Body());
-    return e;
+// Appends a default record whose body its record function writes (checked against the record's
+// size) and returns the entry.
+template <class TPut, class... TArgs>
+TRecordEntry& AddBuilt(TRecordStorageDefault& list, uint16_t id, size_t length, TPut&& put, TArgs&&... args) {
+    TRecordWriter(list.Defaults(), static_cast<int32_t>(length)).Write(id, length, put, std::forward<TArgs>(args)...);
+    return list.Defaults().Records(list.Defaults().Count() - 1);
 }
 
 bool IsOne(const TRecordEntry& e) { return e.Word(0) == 1; }
@@ -178,12 +171,8 @@ void TRecordStorageGlobals::Clear() {
 
 void TRecordStorageGlobals::SetDefaults() {
     Clear();
-    // Version 0x0600, workbook globals 0x0005, build 0x1002, year 1997, history 0x000080C9, lowest
-    // version 0x00000106.
-    bof_ = &AddBytes(*this, ridBOF, {0x00, 0x06, 0x05, 0x00, 0x02, 0x10, 0xCD, 0x07, 0xC9, 0x80, 0x00, 0x00, 0x06,
-                                     0x01, 0x00, 0x00});
-    writeAccess_ = &AddDefault(ridWRITEACCESS, 112);
-    std::fill_n(writeAccess_->Body() + 3, 109, 0x20);  // empty user name: count 0, option byte 0
+    bof_ = &AddBuilt(*this, ridBOF, BOFSize, PutBOF, BOFGlobals, 0x1002, 1997, 0x000080C9, 0x00000106);
+    writeAccess_ = &AddBuilt(*this, ridWRITEACCESS, WriteAccessSize, PutWriteAccess, u"");
     AddDefaultWord(ridCODEPAGE, 1200);
     AddDefaultWord(ridDSF, 0);
     AddDefault(ridTABID, 0);  // the writer builds the body
@@ -194,8 +183,7 @@ void TRecordStorageGlobals::SetDefaults() {
     AddDefaultWord(ridPROT4REV, 0);
     // Left 100, top 100, width 10000, height 7000, options 0x0038, active tab 0, first tab 0,
     // selected tabs 1, tab ratio 600.
-    window1_ = &AddBytes(*this, ridWINDOW1, {0x64, 0x00, 0x64, 0x00, 0x10, 0x27, 0x58, 0x1B, 0x38, 0x00, 0x00, 0x00,
-                                             0x00, 0x00, 0x01, 0x00, 0x58, 0x02});
+    window1_ = &AddBuilt(*this, ridWINDOW1, Window1Size, PutWindow1, TWindow1Fields{});
     backup_ = &AddDefaultWord(ridBACKUP, 0);
     hideObj_ = &AddDefaultWord(ridHIDEOBJ, 0);
     dateMode_ = &AddDefaultWord(ridDATEMODE, 0);
@@ -204,8 +192,8 @@ void TRecordStorageGlobals::SetDefaults() {
     bookBool_ = &AddDefaultWord(ridBOOKBOOL, 0);
     AddDefault(IR_FORMATS, 0);
     AddDefault(IR_BOUNDSHEETS, 0);
-    AddBytes(*this, ridCOUNTRY, {0x01, 0x00, 0x2E, 0x00});  // default country 1, system country 46
-    AddBytes(*this, ridRECALCID, {0xC1, 0x01, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00});
+    AddBuilt(*this, ridCOUNTRY, CountrySize, PutCountry, 1, 46);
+    AddBuilt(*this, ridRECALCID, RecalcIdSize, PutRecalcId, 0x00FFFFFF);
     AddDefault(IR_NAMES, 0);
     AddDefault(IR_DRAWINGGROUP, 0);
     AddDefault(IR_SST, 0);
@@ -214,21 +202,18 @@ void TRecordStorageGlobals::SetDefaults() {
 
 WideString TRecordStorageGlobals::UserName() const {
     const TRecordEntry& e = Role(writeAccess_);
-    const uint8_t* text = e.Body() + 3;
-    size_t first = 0, last = 109;
+    const uint8_t* text = e.Body() + TWriteAccessOffsets::Name;
+    size_t first = 0, last = WriteAccessMaxName;
     while (first < last && text[first] <= 0x20) ++first;
     while (last > first && text[last - 1] <= 0x20) --last;
     return WideString(text + first, text + last);
 }
 
 void TRecordStorageGlobals::SetUserName(const WideString& name) {
-    TRecordEntry& e = Role(writeAccess_);
-    const size_t n = std::min<size_t>(name.size(), 109);
-    std::fill_n(e.Body(), 112, 0x20);
-    e.SetByte(0, static_cast<uint8_t>(n));
-    e.SetByte(1, 0);
-    e.SetByte(2, 0);
-    for (size_t i = 0; i < n; ++i) e.SetByte(3 + i, static_cast<uint8_t>(name[i]));
+    uint8_t bytes[WriteAccessSize];
+    TByteSpan body(bytes, sizeof bytes);
+    PutWriteAccess(body, name);
+    Role(writeAccess_).Assign(static_cast<uint16_t>(body.Size()), bytes);
 }
 
 bool TRecordStorageGlobals::BookProtected() const { return IsOne(Role(windowProtect_)); }
@@ -247,16 +232,18 @@ TShowObjects TRecordStorageGlobals::ShowObjects() const {
 void TRecordStorageGlobals::SetShowObjects(TShowObjects value) { Role(hideObj_).SetWord(0, value); }
 bool TRecordStorageGlobals::Date1904() const { return IsOne(Role(dateMode_)); }
 
-uint16_t TRecordStorageGlobals::WindowLeft() const { return Role(window1_).Word(0); }
-void TRecordStorageGlobals::SetWindowLeft(uint16_t value) { Role(window1_).SetWord(0, value); }
-uint16_t TRecordStorageGlobals::WindowTop() const { return Role(window1_).Word(2); }
-void TRecordStorageGlobals::SetWindowTop(uint16_t value) { Role(window1_).SetWord(2, value); }
-uint16_t TRecordStorageGlobals::WindowWidth() const { return Role(window1_).Word(4); }
-void TRecordStorageGlobals::SetWindowWidth(uint16_t value) { Role(window1_).SetWord(4, value); }
-uint16_t TRecordStorageGlobals::WindowHeight() const { return Role(window1_).Word(6); }
-void TRecordStorageGlobals::SetWindowHeight(uint16_t value) { Role(window1_).SetWord(6, value); }
-uint16_t TRecordStorageGlobals::SelectedTab() const { return Role(window1_).Word(10); }
-void TRecordStorageGlobals::SetSelectedTab(uint16_t value) { Role(window1_).SetWord(10, value); }
+uint16_t TRecordStorageGlobals::WindowLeft() const { return Role(window1_).Word(TWindow1Offsets::Left); }
+void TRecordStorageGlobals::SetWindowLeft(uint16_t value) { Role(window1_).SetWord(TWindow1Offsets::Left, value); }
+uint16_t TRecordStorageGlobals::WindowTop() const { return Role(window1_).Word(TWindow1Offsets::Top); }
+void TRecordStorageGlobals::SetWindowTop(uint16_t value) { Role(window1_).SetWord(TWindow1Offsets::Top, value); }
+uint16_t TRecordStorageGlobals::WindowWidth() const { return Role(window1_).Word(TWindow1Offsets::Width); }
+void TRecordStorageGlobals::SetWindowWidth(uint16_t value) { Role(window1_).SetWord(TWindow1Offsets::Width, value); }
+uint16_t TRecordStorageGlobals::WindowHeight() const { return Role(window1_).Word(TWindow1Offsets::Height); }
+void TRecordStorageGlobals::SetWindowHeight(uint16_t value) { Role(window1_).SetWord(TWindow1Offsets::Height, value); }
+uint16_t TRecordStorageGlobals::SelectedTab() const { return Role(window1_).Word(TWindow1Offsets::ActiveTab); }
+void TRecordStorageGlobals::SetSelectedTab(uint16_t value) {
+    Role(window1_).SetWord(TWindow1Offsets::ActiveTab, value);
+}
 
 namespace {
 // WINDOW1 option bits of woHidden, woIconized, woHScroll, woVScroll, woTabs.
@@ -285,10 +272,10 @@ unsigned SetFromBits(uint16_t word, const uint16_t (&bits)[N]) {
 }  // namespace
 
 TWorkbookOptions TRecordStorageGlobals::WindowOptions() const {
-    return static_cast<TWorkbookOptions>(SetFromBits(Role(window1_).Word(8), kWindow1Bits));
+    return static_cast<TWorkbookOptions>(SetFromBits(Role(window1_).Word(TWindow1Offsets::Options), kWindow1Bits));
 }
 void TRecordStorageGlobals::SetWindowOptions(TWorkbookOptions options) {
-    Role(window1_).SetWord(8, BitsFromSet(options, kWindow1Bits));
+    Role(window1_).SetWord(TWindow1Offsets::Options, BitsFromSet(options, kWindow1Bits));
 }
 
 // -------------------------------------------------------------------------------------------------
@@ -305,10 +292,7 @@ void TRecordStorageSheet::Clear() {
 
 void TRecordStorageSheet::SetDefaults() {
     Clear();
-    // Version 0x0600, worksheet 0x0010, build 0x18AF, year 1997, history 0x000080C9, lowest version
-    // 0x00000106.
-    bof_ = &AddBytes(*this, ridBOF, {0x00, 0x06, 0x10, 0x00, 0xAF, 0x18, 0xCD, 0x07, 0xC9, 0x80, 0x00, 0x00, 0x06,
-                                     0x01, 0x00, 0x00});
+    bof_ = &AddBuilt(*this, ridBOF, BOFSize, PutBOF, BOFWorksheet, 0x18AF, 1997, 0x000080C9, 0x00000106);
     calcMode_ = &AddDefaultWord(ridCALCMODE, 1);
     calcCount_ = &AddDefaultWord(ridCALCCOUNT, 100);
     refMode_ = &AddDefaultWord(ridREFMODE, 1);
@@ -319,8 +303,8 @@ void TRecordStorageSheet::SetDefaults() {
     printGridlines_ = &AddDefaultWord(ridPRINTGRIDLINES, 0);
     printHeaders_ = &AddDefaultWord(ridPRINTHEADERS, 0);
     AddDefaultWord(ridGRIDSET, 1);
-    guts_ = &AddDefault(ridGUTS, GutsSize);
-    defaultRowHeight_ = &AddBytes(*this, ridDEFAULTROWHEIGHT, {0x00, 0x00, 0xFF, 0x00});
+    guts_ = &AddBuilt(*this, ridGUTS, GutsSize, PutGuts, 0, 0, 0, 0);
+    defaultRowHeight_ = &AddBuilt(*this, ridDEFAULTROWHEIGHT, DefaultRowHeightSize, PutDefaultRowHeight, 0, 255);
     wsBool_ = &AddDefaultWord(ridWSBOOL, 0x04C1);
     AddDefault(IR_PAGEBREAKS, 0);
     AddDefault(IR_HEADERFOOTER, 0);
@@ -329,21 +313,20 @@ void TRecordStorageSheet::SetDefaults() {
     vCenter_ = &AddDefaultWord(ridVCENTER, 0);
     // Paper size 0, scale 100, start page 1, fit width 1, fit height 1, options 0x06B6, resolutions
     // 600 and 600, header and footer margins 0.5, copies 0.
-    setup_ = &AddBytes(*this, ridSETUP, {0x00, 0x00, 0x64, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0xB6, 0x06,
-                                         0x58, 0x02, 0x58, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F,
-                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F, 0x00, 0x00});
+    TSetupFields setup;
+    setup.Options = 0x06B6;
+    setup_ = &AddBuilt(*this, ridSETUP, SetupSize, PutSetup, setup);
     protect_ = &AddDefaultWord(ridPROTECT, 0);
     defColWidth_ = &AddDefaultWord(ridDEFCOLWIDTH, 8);
-    dimensions_ = &AddDefault(ridDIMENSIONS, DimensionsSize);
+    dimensions_ = &AddBuilt(*this, ridDIMENSIONS, DimensionsSize, PutDimensions, 0, 0, 0, 0);
     AddDefault(IR_COLINFO, 0);
     AddDefault(IR_CELLS, 0);
     // Options 0x04B6, top row 0, left column 0, grid colour 64, page-break zoom 0, normal zoom 0.
-    window2_ = &AddBytes(*this, ridWINDOW2, {0xB6, 0x04, 0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    window2_ = &AddBuilt(*this, ridWINDOW2, Window2Size, PutWindow2, 0x04B6, 0, 0, 64, 0, 0);
     AddDefault(IR_OBJECTS, 0);
     // Pane 3, active row 1, active column 1, active area 0, one area: rows 1 to 1, columns 1 to 1.
-    selection_ = &AddBytes(*this, ridSELECTION,
-                           {0x03, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x01});
+    const TSelectionArea area{1, 1, 1, 1};
+    selection_ = &AddBuilt(*this, ridSELECTION, SelectionSize(1), PutSelection, 3, 1, 1, 0, &area, 1);
     AddDefault(ridEOF, 0);
 }
 
@@ -374,10 +357,12 @@ double TRecordStorageSheet::Delta() const { return Role(delta_).Double(0); }
 // Printing
 
 namespace {
-// SETUP body offsets.
-constexpr size_t kSetupPaper = 0, kSetupScale = 2, kSetupStart = 4, kSetupFitWidth = 6, kSetupFitHeight = 8,
-                 kSetupOptions = 10, kSetupResolution = 12, kSetupHeaderMargin = 16, kSetupFooterMargin = 24,
-                 kSetupCopies = 32;
+using TSetup = TSetupOffsets;
+constexpr size_t kSetupPaper = TSetup::PaperSize, kSetupScale = TSetup::Scale, kSetupStart = TSetup::StartPage,
+                 kSetupFitWidth = TSetup::FitWidth, kSetupFitHeight = TSetup::FitHeight,
+                 kSetupOptions = TSetup::Options, kSetupResolution = TSetup::HorizontalResolution,
+                 kSetupHeaderMargin = TSetup::HeaderMargin, kSetupFooterMargin = TSetup::FooterMargin,
+                 kSetupCopies = TSetup::Copies;
 constexpr uint16_t kSetupStartPageBit = 0x0080;
 constexpr double kCmPerInch = 2.54;
 }  // namespace
@@ -435,12 +420,15 @@ void TRecordStorageSheet::SetFooterMarginCm(double cm) { SetFooterMargin(cm / kC
 
 // Sheet layout and window
 
-uint16_t TRecordStorageSheet::DefaultRowHeight() const { return Role(defaultRowHeight_).Word(2); }
+uint16_t TRecordStorageSheet::DefaultRowHeight() const {
+    return Role(defaultRowHeight_).Word(TDefaultRowHeightOffsets::Height);
+}
 void TRecordStorageSheet::SetDefaultRowHeight(uint16_t value) {
     TRecordEntry& e = Role(defaultRowHeight_);
-    e.SetWord(2, value);
-    const uint16_t options = e.Word(0);
-    e.SetWord(0, value == 255 ? static_cast<uint16_t>(options & ~1u) : static_cast<uint16_t>(options | 1u));
+    e.SetWord(TDefaultRowHeightOffsets::Height, value);
+    const uint16_t options = e.Word(TDefaultRowHeightOffsets::Options);
+    e.SetWord(TDefaultRowHeightOffsets::Options,
+              value == 255 ? static_cast<uint16_t>(options & ~1u) : static_cast<uint16_t>(options | 1u));
 }
 uint16_t TRecordStorageSheet::DefaultColWidth() const { return Role(defColWidth_).Word(0); }
 void TRecordStorageSheet::SetDefaultColWidth(uint16_t value) { Role(defColWidth_).SetWord(0, value); }
@@ -476,54 +464,66 @@ void TRecordStorageSheet::SetSheetOptions(TSheetOptions options) {
         if (options & b.option) word |= b.bit;
     SetWindow2OptionWord(word);
 }
-uint16_t TRecordStorageSheet::Window2OptionWord() const { return Role(window2_).Word(0); }
-void TRecordStorageSheet::SetWindow2OptionWord(uint16_t value) { Role(window2_).SetWord(0, value); }
-uint16_t TRecordStorageSheet::Zoom() const { return Role(window2_).Word(12); }
-void TRecordStorageSheet::SetZoom(uint16_t value) { Role(window2_).SetWord(12, value); }
-uint16_t TRecordStorageSheet::ZoomPreview() const { return Role(window2_).Word(10); }
-void TRecordStorageSheet::SetZoomPreview(uint16_t value) { Role(window2_).SetWord(10, value); }
+uint16_t TRecordStorageSheet::Window2OptionWord() const { return Role(window2_).Word(TWindow2Offsets::Options); }
+void TRecordStorageSheet::SetWindow2OptionWord(uint16_t value) {
+    Role(window2_).SetWord(TWindow2Offsets::Options, value);
+}
+uint16_t TRecordStorageSheet::Zoom() const { return Role(window2_).Word(TWindow2Offsets::Zoom); }
+void TRecordStorageSheet::SetZoom(uint16_t value) { Role(window2_).SetWord(TWindow2Offsets::Zoom, value); }
+uint16_t TRecordStorageSheet::ZoomPreview() const { return Role(window2_).Word(TWindow2Offsets::ZoomPreview); }
+void TRecordStorageSheet::SetZoomPreview(uint16_t value) {
+    Role(window2_).SetWord(TWindow2Offsets::ZoomPreview, value);
+}
 
 // DIMENSIONS
 
 void TRecordStorageSheet::SetDimensions(uint32_t firstRow, uint32_t lastRowPlus1, uint16_t firstCol,
                                         uint16_t lastColPlus1) {
     TRecordEntry& e = Role(dimensions_);
-    e.SetDWord(0, firstRow);
-    e.SetDWord(4, lastRowPlus1);
-    e.SetWord(8, firstCol);
-    e.SetWord(10, lastColPlus1);
-    e.SetWord(12, 0);
+    e.SetDWord(TDimensionsOffsets::FirstRow, firstRow);
+    e.SetDWord(TDimensionsOffsets::LastRowPlus1, lastRowPlus1);
+    e.SetWord(TDimensionsOffsets::FirstCol, firstCol);
+    e.SetWord(TDimensionsOffsets::LastColPlus1, lastColPlus1);
+    e.SetWord(TDimensionsOffsets::Reserved, 0);
 }
-uint32_t TRecordStorageSheet::DimensionsFirstRow() const { return Role(dimensions_).DWord(0); }
-uint32_t TRecordStorageSheet::DimensionsLastRowPlus1() const { return Role(dimensions_).DWord(4); }
-uint16_t TRecordStorageSheet::DimensionsFirstCol() const { return Role(dimensions_).Word(8); }
-uint16_t TRecordStorageSheet::DimensionsLastColPlus1() const { return Role(dimensions_).Word(10); }
+uint32_t TRecordStorageSheet::DimensionsFirstRow() const {
+    return Role(dimensions_).DWord(TDimensionsOffsets::FirstRow);
+}
+uint32_t TRecordStorageSheet::DimensionsLastRowPlus1() const {
+    return Role(dimensions_).DWord(TDimensionsOffsets::LastRowPlus1);
+}
+uint16_t TRecordStorageSheet::DimensionsFirstCol() const {
+    return Role(dimensions_).Word(TDimensionsOffsets::FirstCol);
+}
+uint16_t TRecordStorageSheet::DimensionsLastColPlus1() const {
+    return Role(dimensions_).Word(TDimensionsOffsets::LastColPlus1);
+}
 
-// SELECTION: pane (1), active row (2), active column (2), active area (2), area count (2), first row
-// (2), last row (2), first column (1), last column (1).
+// SELECTION: the active cell and the first area.
 
-uint16_t TRecordStorageSheet::ActiveRow() const { return Role(selection_).Word(1); }
+using TSel = TSelectionOffsets;
+uint16_t TRecordStorageSheet::ActiveRow() const { return Role(selection_).Word(TSel::ActiveRow); }
 void TRecordStorageSheet::SetActiveRow(uint16_t value) {
     TRecordEntry& e = Role(selection_);
-    e.SetWord(1, value);
-    e.SetWord(9, value);
-    e.SetWord(11, value);
+    e.SetWord(TSel::ActiveRow, value);
+    e.SetWord(TSel::Row1, value);
+    e.SetWord(TSel::Row2, value);
 }
-uint16_t TRecordStorageSheet::ActiveCol() const { return Role(selection_).Word(3); }
+uint16_t TRecordStorageSheet::ActiveCol() const { return Role(selection_).Word(TSel::ActiveCol); }
 void TRecordStorageSheet::SetActiveCol(uint16_t value) {
     TRecordEntry& e = Role(selection_);
-    e.SetWord(3, value);
-    e.SetByte(13, static_cast<uint8_t>(value));
-    e.SetByte(14, static_cast<uint8_t>(value));
+    e.SetWord(TSel::ActiveCol, value);
+    e.SetByte(TSel::Col1, static_cast<uint8_t>(value));
+    e.SetByte(TSel::Col2, static_cast<uint8_t>(value));
 }
-uint16_t TRecordStorageSheet::SelectionRow1() const { return Role(selection_).Word(9); }
-void TRecordStorageSheet::SetSelectionRow1(uint16_t value) { Role(selection_).SetWord(9, value); }
-uint16_t TRecordStorageSheet::SelectionRow2() const { return Role(selection_).Word(11); }
-void TRecordStorageSheet::SetSelectionRow2(uint16_t value) { Role(selection_).SetWord(11, value); }
-uint8_t TRecordStorageSheet::SelectionCol1() const { return Role(selection_).Byte(13); }
-void TRecordStorageSheet::SetSelectionCol1(uint8_t value) { Role(selection_).SetByte(13, value); }
-uint8_t TRecordStorageSheet::SelectionCol2() const { return Role(selection_).Byte(14); }
-void TRecordStorageSheet::SetSelectionCol2(uint8_t value) { Role(selection_).SetByte(14, value); }
+uint16_t TRecordStorageSheet::SelectionRow1() const { return Role(selection_).Word(TSel::Row1); }
+void TRecordStorageSheet::SetSelectionRow1(uint16_t value) { Role(selection_).SetWord(TSel::Row1, value); }
+uint16_t TRecordStorageSheet::SelectionRow2() const { return Role(selection_).Word(TSel::Row2); }
+void TRecordStorageSheet::SetSelectionRow2(uint16_t value) { Role(selection_).SetWord(TSel::Row2, value); }
+uint8_t TRecordStorageSheet::SelectionCol1() const { return Role(selection_).Byte(TSel::Col1); }
+void TRecordStorageSheet::SetSelectionCol1(uint8_t value) { Role(selection_).SetByte(TSel::Col1, value); }
+uint8_t TRecordStorageSheet::SelectionCol2() const { return Role(selection_).Byte(TSel::Col2); }
+void TRecordStorageSheet::SetSelectionCol2(uint8_t value) { Role(selection_).SetByte(TSel::Col2, value); }
 
 bool TRecordStorageSheet::Protect() const { return IsOne(Role(protect_)); }
 void TRecordStorageSheet::SetProtect(bool value) { Role(protect_).SetWord(0, value); }

@@ -1,5 +1,6 @@
 // Record lists: the ordered records (id, length, body) from which the workbook globals substream and
-// every sheet substream are written. A list starts from a default list holding the records every
+// every sheet substream are written. The records' ids and layouts are those of the family headers
+// (biff/GlobalsRecords.h, biff/SheetRecords.h). A list starts from a default list holding the records every
 // workbook or sheet needs, with default bodies, plus zero-length internal records (ids above 0x8000)
 // that mark where the writer inserts the records it generates from the model. Many workbook and
 // sheet properties have no field of their own: their accessors here read and change fields inside
@@ -12,58 +13,12 @@
 #include <optional>
 #include <vector>
 
+#include "biff/GlobalsRecords.h"
 #include "biff/RecordSink.h"
-#include "workbook/BIFFRecs.h"
+#include "biff/SheetRecords.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
-
-// Record ids of the default lists and of the records the writer and the string table build.
-enum TBIFFRecordId : uint16_t {
-    ridEOF = 0x000A,
-    ridCALCCOUNT = 0x000C,
-    ridCALCMODE = 0x000D,
-    ridPRECISION = 0x000E,
-    ridREFMODE = 0x000F,
-    ridDELTA = 0x0010,
-    ridITERATION = 0x0011,
-    ridPROTECT = 0x0012,
-    ridPASSWORD = 0x0013,
-    ridHEADER = 0x0014,
-    ridFOOTER = 0x0015,
-    ridWINDOWPROTECT = 0x0019,
-    ridSELECTION = 0x001D,
-    ridDATEMODE = 0x0022,
-    ridPRINTHEADERS = 0x002A,
-    ridPRINTGRIDLINES = 0x002B,
-    ridCONTINUE = 0x003C,
-    ridWINDOW1 = 0x003D,
-    ridBACKUP = 0x0040,
-    ridCODEPAGE = 0x0042,
-    ridDEFCOLWIDTH = 0x0055,
-    ridWRITEACCESS = 0x005C,
-    ridSAVERECALC = 0x005F,
-    ridGUTS = 0x0080,
-    ridWSBOOL = 0x0081,
-    ridGRIDSET = 0x0082,
-    ridHCENTER = 0x0083,
-    ridVCENTER = 0x0084,
-    ridCOUNTRY = 0x008C,
-    ridHIDEOBJ = 0x008D,
-    ridFNGROUPCOUNT = 0x009C,
-    ridSETUP = 0x00A1,
-    ridBOOKBOOL = 0x00DA,
-    ridSST = 0x00FC,
-    ridEXTSST = 0x00FF,
-    ridTABID = 0x013D,
-    ridDSF = 0x0161,
-    ridPROT4REV = 0x01AF,
-    ridREFRESHALL = 0x01B7,
-    ridRECALCID = 0x01C1,
-    ridDIMENSIONS = 0x0200,
-    ridDEFAULTROWHEIGHT = 0x0225,
-    ridWINDOW2 = 0x023E,
-    ridBOF = 0x0809,
-};
 
 // Internal records: where the writer puts the records it generates.
 inline constexpr uint16_t IR_FORMATS = 0x8001;       // FONT, FORMAT, XF, STYLE, PALETTE
@@ -159,12 +114,12 @@ private:
 };
 
 // An owning list of records.
-class TBaseRecordStorage {
+class TBaseRecordStorage : public TRecordSink {
 public:
     TBaseRecordStorage() = default;
     TBaseRecordStorage(const TBaseRecordStorage&) = delete;
     TBaseRecordStorage& operator=(const TBaseRecordStorage&) = delete;
-    virtual ~TBaseRecordStorage() = default;
+    ~TBaseRecordStorage() override = default;
 
     int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
     // Appends a copy of the body (a null body zero-fills) and returns the new entry.
@@ -184,6 +139,8 @@ public:
     void ReplaceBody(int32_t position, uint16_t length, const void* body);
     // Appends copies of all entries to `other`.
     void CopyTo(TBaseRecordStorage& other) const;
+    // As a record sink: appends the record (AddRecord), so that record functions can fill a list.
+    void WriteRecord(uint16_t id, const void* body, uint16_t length) override { AddRecord(id, length, body); }
 
 private:
     std::vector<std::unique_ptr<TRecordEntry>> entries_;
@@ -283,8 +240,8 @@ private:
 // A worksheet list.
 class TRecordStorageSheet : public TRecordStorageDefault {
 public:
-    static constexpr size_t GutsSize = 8;
-    static constexpr size_t DimensionsSize = 14;
+    static constexpr size_t GutsSize = ::quarvel::GutsSize;
+    static constexpr size_t DimensionsSize = ::quarvel::DimensionsSize;
 
     TRecordStorageSheet();
     void SetDefaults() override;

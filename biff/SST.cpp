@@ -6,8 +6,10 @@
 #include <new>
 #include <string>
 
-#include "biff/RecordStorage.h"
+#include "biff/GlobalsRecords.h"
+#include "biff/RecordSink.h"
 #include "biff/XLSStream.h"
+#include "platform/ByteBuffer.h"
 #include "platform/Errors.h"
 
 #if defined(__SSE2__)
@@ -38,7 +40,7 @@ constexpr int32_t kStringHeaderRoom = 15;
 bool IsHighSurrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-uint16_t UnitAt(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t UnitAt(const uint8_t* p) { return LoadU16(p); }
 
 // Copies the low bytes of the leading code units that are at most U+00FF into `out`, as long as
 // they are; returns how many were copied (n when the whole text is one byte per character).
@@ -141,10 +143,7 @@ TSSTEntry* TSST2::AddString(const WideString& text) {
     size_t bytes = n;
     if (wide) {
         bytes = 2 * n;
-        for (size_t i = 0; i < n; ++i) {
-            key[2 * i] = static_cast<uint8_t>(text[i]);
-            key[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
-        }
+        for (size_t i = 0; i < n; ++i) StoreU16(key + 2 * i, text[i]);
     }
     const uint8_t options = wide ? 1 : 0;
     const uint32_t hash = HashCRC32(key, bytes);
@@ -280,7 +279,7 @@ void TSST2::WriteSST(TXLSStream& stream) {
     const int32_t bodyStart = stream.Pos();
     stream.WriteDWord(totalCount_);
     stream.WriteDWord(totalCount_);  // unique count, patched below
-    free_ -= 8;
+    free_ -= static_cast<int32_t>(TSSTOffsets::Strings);
 
     uint32_t index = 0;
     Walk([&](THashTrieItem* item) {
@@ -299,9 +298,10 @@ void TSST2::WriteSST(TXLSStream& stream) {
             throw Error(message);
         }
         if (free_ <= kStringHeaderRoom) StartContinue(stream);
-        const uint8_t header[3] = {static_cast<uint8_t>(entry->CharCount()),
-                                   static_cast<uint8_t>(entry->CharCount() >> 8), entry->Options()};
-        stream.WriteDirect(header, 3);  // character count, option byte
+        uint8_t header[3];  // character count, option byte
+        StoreU16(header, entry->CharCount());
+        header[2] = entry->Options();
+        stream.WriteDirect(header, 3);
         free_ -= 3;
         WriteChars(stream, *entry);
         ++index;
@@ -309,17 +309,13 @@ void TSST2::WriteSST(TXLSStream& stream) {
 
     stream.Seek(lengthPos_, TXLSStream::soFromBeginning);
     stream.WriteWord(static_cast<uint16_t>(maxRecordSize_ - free_));
-    stream.Seek(bodyStart + 4, TXLSStream::soFromBeginning);
+    stream.Seek(bodyStart + static_cast<int32_t>(TSSTOffsets::UniqueCount), TXLSStream::soFromBeginning);
     stream.WriteDWord(index);
     stream.Seek(0, TXLSStream::soFromEnd);
 
-    stream.WriteHeader(ridEXTSST, static_cast<uint16_t>(2 + 8 * buckets_.size()));
-    stream.WriteWord(bucketSize);
-    for (const TExtSSTBucket& b : buckets_) {
-        stream.WriteDWord(b.Position);
-        stream.WriteWord(b.Offset);
-        stream.WriteWord(0);
-    }
+    // At most 1027 buckets: the record always fits.
+    TRecordWriter(stream).Write(ridEXTSST, ExtSSTSize(buckets_.size()), PutExtSST, bucketSize, buckets_.data(),
+                                buckets_.size());
     buckets_.clear();
 }
 

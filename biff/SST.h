@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "biff/EntryPool.h"
+#include "biff/GlobalsRecords.h"
 #include "biff/XLSHashTrie.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 
@@ -52,13 +53,6 @@ protected:
     bool ItemsEqual(const THashTrieItem& a, const THashTrieItem& b) const override;
     virtual size_t KeyLength(const TSSTEntry& entry) const = 0;
     virtual const uint8_t* KeyStart(const TSSTEntry& entry) const = 0;
-};
-
-// EXTSST bucket: stream position of the bucket's first string and its offset from the header of the
-// record it was written into.
-struct TExtSSTBucket {
-    uint32_t Position;
-    uint16_t Offset;
 };
 
 class TSST2 : public TSSTHashTrie {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ByteBuffer.h"
+
 namespace quarvel {
 
 namespace {
@@ -24,10 +26,6 @@ constexpr std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
 
 constexpr auto kCrcTables = MakeCrcTables();
 
-inline uint32_t Load32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 }  // namespace
 
 uint32_t HashCRC32(const uint8_t* data, size_t count) {
@@ -35,8 +33,8 @@ uint32_t HashCRC32(const uint8_t* data, size_t count) {
     uint32_t crc = 0xFFFFFFFFu;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const uint32_t one = Load32(data + i) ^ crc;
-        const uint32_t two = Load32(data + i + 4);
+        const uint32_t one = LoadU32(data + i) ^ crc;
+        const uint32_t two = LoadU32(data + i + 4);
         crc = t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
               t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
     }

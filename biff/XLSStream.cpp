@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/ByteBuffer.h"
 #include "platform/CompoundFile.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -60,8 +61,9 @@ TCompoundFileWriter& TXLSStream::Writer() {
 }
 
 void TXLSStream::WriteHeader(uint16_t id, uint16_t length) {
-    const uint8_t h[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(length),
-                          static_cast<uint8_t>(length >> 8)};
+    uint8_t h[4];
+    StoreU16(h, id);
+    StoreU16(h + 2, length);
     Writer().Write(h, 4);
 }
 
@@ -94,6 +96,8 @@ int32_t TXLSStream::Write(const void* buffer, int32_t count) {
     return 0;
 }
 
+void TXLSStream::WriteRecordBytes(const uint8_t* record, size_t size) { Writer().Write(record, size); }
+
 void TXLSStream::WriteRecord(uint16_t id, const void* body, uint16_t length) {
     WriteHeader(id, length);
     WriteDirect(body, length);
@@ -107,13 +111,14 @@ void TXLSStream::WriteWordRecord(uint16_t id, uint16_t value) {
 void TXLSStream::WriteByte(uint8_t value) { Writer().Write(&value, 1); }
 
 void TXLSStream::WriteWord(uint16_t value) {
-    const uint8_t b[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    uint8_t b[2];
+    StoreU16(b, value);
     Writer().Write(b, 2);
 }
 
 void TXLSStream::WriteDWord(uint32_t value) {
-    const uint8_t b[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    uint8_t b[4];
+    StoreU32(b, value);
     Writer().Write(b, 4);
 }
 

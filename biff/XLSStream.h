@@ -8,8 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "biff/ExcelVersion.h"
 #include "biff/RecordSink.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 
@@ -18,7 +19,7 @@ class TCompoundFileWriter;
 class TXLSStream : public TRecordSink {
 public:
     // Largest record body of BIFF8; WriteSplitRecord and the armed splitting of callers use it.
-    static constexpr int32_t MaxRecordBody = 8224;
+    static constexpr int32_t MaxRecordBody = quarvel::MaxRecordBody;
     static constexpr uint16_t ContinueId = 0x003C;
     // Seek origins.
     static constexpr int soFromBeginning = 0;
@@ -62,6 +63,8 @@ public:
     int32_t WriteDirect(const void* buffer, int32_t count);
     // One whole record: header with `length`, then the body, uncounted.
     void WriteRecord(uint16_t id, const void* body, uint16_t length) override;
+    // Whole records from the record writer: one write each.
+    void WriteRecordBytes(const uint8_t* record, size_t size) final;
     void WriteWordRecord(uint16_t id, uint16_t value);
     void WriteByte(uint8_t value);
     void WriteWord(uint16_t value);

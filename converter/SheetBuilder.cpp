@@ -22,6 +22,7 @@
 #include "workbook/CellStorage.h"
 #include "workbook/XLSUtils.h"
 #include "workbook/XLSWorkbook.h"
+#include "writer/XLSWriter.h"
 
 namespace quarvel {
 
@@ -416,11 +417,11 @@ void WriteWorkbookFile(TXLSWorkbook& workbook, const std::string& targetFile) {
     const WideString name = Utf8ToUtf16(targetFile);
     workbook.SetFilename(name);
     if (Utf16ToUtf8(name) == targetFile) {
-        workbook.Write();
+        workbook.Write(TBIFF8Writer());
         return;
     }
     std::vector<uint8_t> bytes;
-    workbook.WriteToStream(&bytes);
+    workbook.WriteToStream(TBIFF8Writer(), &bytes);
     WriteFileAtomic(targetFile, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

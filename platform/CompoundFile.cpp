@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/ByteBuffer.h"
 
 namespace quarvel {
 
@@ -60,17 +62,6 @@ constexpr uint32_t kEntriesPerSector = TCompoundFileWriter::SectorSize / 4;  // 
 constexpr uint32_t kHeaderDifatEntries = 109;
 constexpr uint32_t kDifatEntriesPerSector = kEntriesPerSector - 1;  // the last one links on
 
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void Put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 uint32_t CeilDiv(uint64_t a, uint64_t b) { return static_cast<uint32_t>((a + b - 1) / b); }
 
 // Sector numbers of everything behind the stream's sectors, in this order: directory, mini FAT
@@ -119,19 +110,33 @@ TPlan PlanContainer(uint64_t streamSize) {
     return p;
 }
 
-void PutDirEntry(uint8_t* e, const std::u16string& name, uint8_t type, uint32_t child, uint32_t start,
+// Directory entry, 128 bytes:
+//   offset size field
+//   0      64   name, UTF-16 with a terminating 0, zero-padded (at most 31 characters)
+//   64     2    name length in bytes, terminator included (0 for an unused entry)
+//   66     1    object type: 0 unused, 2 stream, 5 root storage
+//   67     1    colour in the red-black tree: 0 red, 1 black
+//   68     4    left sibling          72  4  right sibling          76  4  child
+//   80     16   class id              96  4  state bits
+//   100    8    creation time         108 8  modification time
+//   116    4    starting sector       120 8  size in bytes
+void PutDirEntry(TByteBuffer& out, const std::u16string& name, uint8_t type, uint32_t child, uint32_t start,
                  uint64_t size) {
-    std::memset(e, 0, 128);
     const size_t n = std::min<size_t>(name.size(), 31);
-    for (size_t i = 0; i < n; ++i) Put16(e + 2 * i, static_cast<uint16_t>(name[i]));
-    Put16(e + 64, static_cast<uint16_t>(type == 0 ? 0 : 2 * (n + 1)));
-    e[66] = type;
-    e[67] = type == 0 ? 0 : 1;  // black: a tree of one node per level is a valid red-black tree
-    Put32(e + 68, kNoStream);   // left sibling
-    Put32(e + 72, kNoStream);   // right sibling
-    Put32(e + 76, child);
-    Put32(e + 116, start);
-    Put64(e + 120, size);
+    out.PutUtf16(name.data(), n);
+    out.PutFill(64 - 2 * n);
+    out.PutU16(static_cast<uint16_t>(type == 0 ? 0 : 2 * (n + 1)));
+    out.PutU8(type);
+    out.PutU8(type == 0 ? 0 : 1);  // black: a tree of one node per level is a valid red-black tree
+    out.PutU32(kNoStream);         // left sibling
+    out.PutU32(kNoStream);         // right sibling
+    out.PutU32(child);
+    out.PutFill(16);  // class id
+    out.PutU32(0);    // state bits
+    out.PutU64(0);    // creation time
+    out.PutU64(0);    // modification time
+    out.PutU32(start);
+    out.PutU64(size);
 }
 
 }  // namespace
@@ -232,28 +237,28 @@ void TCompoundFileWriter::WriteContainerTail() {
     const uint64_t streamSize = size_;
     const TPlan p = PlanContainer(streamSize);
 
-    // Everything from the end of the stream to the end of the file, the header excepted.
+    // Everything from the end of the stream to the end of the file, the header excepted, in sector
+    // order: the padding of the stream's last sector, the directory, the mini FAT, the FAT and the
+    // DIFAT.
     const uint64_t dataEnd = uint64_t(p.dataSectors) * SectorSize;
     const size_t padding = static_cast<size_t>(dataEnd - streamSize);
     const size_t tailSectors = p.totalSectors - p.dataSectors;
-    std::vector<uint8_t> tail(padding + size_t(tailSectors) * SectorSize, 0);
-    auto sector = [&](uint32_t s) { return tail.data() + padding + size_t(s - p.dataSectors) * SectorSize; };
+    TByteBuffer tail(padding + size_t(tailSectors) * SectorSize);
+    tail.PutFill(padding);
 
     // Directory: root entry, the stream, two unused entries.
-    uint8_t* dir = sector(p.dirSector);
     const bool hasData = streamSize > 0;
     const uint64_t miniStreamSize = p.mini ? CeilDiv(streamSize, MiniSectorSize) * uint64_t(MiniSectorSize) : 0;
-    PutDirEntry(dir, u"Root Entry", 5, 1, p.mini && hasData ? 0 : kEndOfChain, miniStreamSize);
-    PutDirEntry(dir + 128, streamName_, 2, kNoStream, hasData ? 0 : kEndOfChain, streamSize);
-    PutDirEntry(dir + 256, u"", 0, kNoStream, 0, 0);
-    PutDirEntry(dir + 384, u"", 0, kNoStream, 0, 0);
+    PutDirEntry(tail, u"Root Entry", 5, 1, p.mini && hasData ? 0 : kEndOfChain, miniStreamSize);
+    PutDirEntry(tail, streamName_, 2, kNoStream, hasData ? 0 : kEndOfChain, streamSize);
+    PutDirEntry(tail, u"", 0, kNoStream, 0, 0);
+    PutDirEntry(tail, u"", 0, kNoStream, 0, 0);
 
     // Mini FAT: the stream's mini sectors in one chain.
     if (p.miniFatSectors) {
-        uint8_t* mf = sector(p.miniFatStart);
         const uint32_t miniSectors = CeilDiv(streamSize, MiniSectorSize);
         for (uint32_t i = 0; i < kEntriesPerSector; ++i)
-            Put32(mf + 4 * i, i + 1 < miniSectors ? i + 1 : (i + 1 == miniSectors ? kEndOfChain : kFreeSect));
+            tail.PutU32(i + 1 < miniSectors ? i + 1 : (i + 1 == miniSectors ? kEndOfChain : kFreeSect));
     }
 
     // FAT: the data sectors (the stream, or the root's mini stream) in one chain, then one sector
@@ -264,42 +269,46 @@ void TCompoundFileWriter::WriteContainerTail() {
     if (p.miniFatSectors) fat[p.miniFatStart] = kEndOfChain;
     for (uint32_t i = 0; i < p.fatSectors; ++i) fat[p.fatStart + i] = kFatSect;
     for (uint32_t i = 0; i < p.difatSectors; ++i) fat[p.difatStart + i] = kDifSect;
-    for (uint32_t i = 0; i < p.fatSectors; ++i) {
-        uint8_t* fs = sector(p.fatStart + i);
-        for (uint32_t j = 0; j < kEntriesPerSector; ++j) Put32(fs + 4 * j, fat[size_t(i) * kEntriesPerSector + j]);
-    }
+    for (const uint32_t entry : fat) tail.PutU32(entry);
 
     // DIFAT sectors: the FAT sectors beyond the header's 109, 127 to a sector, each linking on.
     for (uint32_t d = 0; d < p.difatSectors; ++d) {
-        uint8_t* ds = sector(p.difatStart + d);
         for (uint32_t j = 0; j < kDifatEntriesPerSector; ++j) {
             const uint64_t fatIndex = kHeaderDifatEntries + uint64_t(d) * kDifatEntriesPerSector + j;
-            Put32(ds + 4 * j, fatIndex < p.fatSectors ? p.fatStart + static_cast<uint32_t>(fatIndex) : kFreeSect);
+            tail.PutU32(fatIndex < p.fatSectors ? p.fatStart + static_cast<uint32_t>(fatIndex) : kFreeSect);
         }
-        Put32(ds + 4 * kDifatEntriesPerSector, d + 1 < p.difatSectors ? p.difatStart + d + 1 : kEndOfChain);
+        tail.PutU32(d + 1 < p.difatSectors ? p.difatStart + d + 1 : kEndOfChain);
     }
-    target_->WriteAt(base_ + streamSize, tail.data(), tail.size());
+    if (tail.Size() != padding + size_t(tailSectors) * SectorSize)
+        throw Error("Compound file tail of " + std::to_string(tail.Size()) + " bytes where its sectors take " +
+                    std::to_string(padding + size_t(tailSectors) * SectorSize));
+    target_->WriteAt(base_ + streamSize, tail.Data(), tail.Size());
 
-    // Header, last.
-    uint8_t h[SectorSize];
-    std::memset(h, 0, sizeof h);
+    // Header, last, its fields in file order.
     static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    std::memcpy(h, signature, 8);
-    Put16(h + 0x18, 0x003E);  // minor version
-    Put16(h + 0x1A, 0x0003);  // major version 3: 512-byte sectors
-    Put16(h + 0x1C, 0xFFFE);  // little-endian
-    Put16(h + 0x1E, 9);       // sector shift
-    Put16(h + 0x20, 6);       // mini sector shift
-    Put32(h + 0x2C, p.fatSectors);
-    Put32(h + 0x30, p.dirSector);
-    Put32(h + 0x38, MiniStreamCutoff);
-    Put32(h + 0x3C, p.miniFatStart);
-    Put32(h + 0x40, p.miniFatSectors);
-    Put32(h + 0x44, p.difatStart);
-    Put32(h + 0x48, p.difatSectors);
-    for (uint32_t i = 0; i < kHeaderDifatEntries; ++i)
-        Put32(h + 0x4C + 4 * i, i < p.fatSectors ? p.fatStart + i : kFreeSect);
-    target_->WriteAt(0, h, sizeof h);
+    TByteBuffer h(SectorSize);
+    h.PutBytes(signature, 8);       // 0x00
+    h.PutFill(16);                  // 0x08 class id
+    h.PutU16(0x003E);               // 0x18 minor version
+    h.PutU16(0x0003);               // 0x1A major version 3: 512-byte sectors
+    h.PutU16(0xFFFE);               // 0x1C byte order: little-endian
+    h.PutU16(9);                    // 0x1E sector shift: 512 bytes
+    h.PutU16(6);                    // 0x20 mini sector shift: 64 bytes
+    h.PutFill(6);                   // 0x22 reserved
+    h.PutU32(0);                    // 0x28 directory sectors (always 0 in version 3)
+    h.PutU32(p.fatSectors);         // 0x2C FAT sectors
+    h.PutU32(p.dirSector);          // 0x30 first directory sector
+    h.PutU32(0);                    // 0x34 transaction signature
+    h.PutU32(MiniStreamCutoff);     // 0x38 mini stream cutoff
+    h.PutU32(p.miniFatStart);       // 0x3C first mini FAT sector
+    h.PutU32(p.miniFatSectors);     // 0x40 mini FAT sectors
+    h.PutU32(p.difatStart);         // 0x44 first DIFAT sector
+    h.PutU32(p.difatSectors);       // 0x48 DIFAT sectors
+    for (uint32_t i = 0; i < kHeaderDifatEntries; ++i)  // 0x4C the first 109 FAT sectors
+        h.PutU32(i < p.fatSectors ? p.fatStart + i : kFreeSect);
+    if (h.Size() != SectorSize)
+        throw Error("Compound file header of " + std::to_string(h.Size()) + " bytes instead of 512");
+    target_->WriteAt(0, h.Data(), h.Size());
 }
 
 }  // namespace quarvel

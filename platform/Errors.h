@@ -13,6 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The error of a list accessed outside its items: "List index out of bounds (5)".
+inline Error ListIndexError(long long index) {
+    return Error("List index out of bounds (" + std::to_string(index) + ")");
+}
+
 // A failed file operation. The message is the text for the operating-system error
 // (FileErrorMessage: "File not found", "File access denied", ..., "I/O error %d"); Path() names the file,
 // so that the command line can print "quarvel: <path>: <message>".

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/CodePage.h"
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

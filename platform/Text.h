@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

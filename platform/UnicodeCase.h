@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "workbook/BIFFRecs.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ByteBuffer.h"
+
 namespace quarvel {
 
 namespace {
@@ -45,27 +47,6 @@ constexpr uint16_t kZip64Marker16 = 0xFFFF;
 // zlib counts input and output in 32-bit units: larger pieces go in steps.
 constexpr size_t kMaxDeflateStep = size_t(1) << 30;
 constexpr size_t kDeflateOutputChunk = size_t(1) << 16;
-
-// Little-endian fields by explicit shifts, for the small records.
-class TLeBytes {
-public:
-    void U16(uint16_t v) {
-        bytes_.push_back(static_cast<uint8_t>(v));
-        bytes_.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void U64(uint64_t v) {
-        for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void Text(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
-    const uint8_t* Data() const { return bytes_.data(); }
-    size_t Size() const { return bytes_.size(); }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
     // crc32_z of a null pointer returns the initial value whatever the CRC so far: skip empty pieces.
@@ -300,24 +281,24 @@ void TZipWriter::FlushBuffer() {
 // With `zip64` both sizes are the marker and a ZIP64 field holds them (size, then compressed size).
 // A streamed member has zeros for CRC and sizes: its data descriptor has them.
 void TZipWriter::WriteLocalHeader(const TEntry& entry, bool zip64) {
-    TLeBytes h;
-    h.U32(kLocalHeaderSignature);
-    h.U16(VersionNeeded(entry.Streamed, zip64));
-    h.U16(entry.Flags);
-    h.U16(static_cast<uint16_t>(entry.Method));
-    h.U16(options_.Modified.Time);
-    h.U16(options_.Modified.Date);
-    h.U32(entry.Crc);
-    h.U32(zip64 ? kZip64Marker32 : static_cast<uint32_t>(entry.CompressedSize));
-    h.U32(zip64 ? kZip64Marker32 : static_cast<uint32_t>(entry.Size));
-    h.U16(static_cast<uint16_t>(entry.Name.size()));
-    h.U16(zip64 ? 20 : 0);
-    h.Text(entry.Name);
+    TByteBuffer h;
+    h.PutU32(kLocalHeaderSignature);
+    h.PutU16(VersionNeeded(entry.Streamed, zip64));
+    h.PutU16(entry.Flags);
+    h.PutU16(static_cast<uint16_t>(entry.Method));
+    h.PutU16(options_.Modified.Time);
+    h.PutU16(options_.Modified.Date);
+    h.PutU32(entry.Crc);
+    h.PutU32(zip64 ? kZip64Marker32 : static_cast<uint32_t>(entry.CompressedSize));
+    h.PutU32(zip64 ? kZip64Marker32 : static_cast<uint32_t>(entry.Size));
+    h.PutU16(static_cast<uint16_t>(entry.Name.size()));
+    h.PutU16(zip64 ? 20 : 0);
+    h.PutBytes(entry.Name.data(), entry.Name.size());
     if (zip64) {
-        h.U16(kZip64ExtraTag);
-        h.U16(16);
-        h.U64(entry.Size);
-        h.U64(entry.CompressedSize);
+        h.PutU16(kZip64ExtraTag);
+        h.PutU16(16);
+        h.PutU64(entry.Size);
+        h.PutU64(entry.CompressedSize);
     }
     static_assert(kLocalHeaderSize == 30);
     Append(h.Data(), h.Size());
@@ -408,15 +389,15 @@ void TZipWriter::EndMember() {
         });
         entry.Zip64Local =
             entry.Zip64Local || entry.Size >= kZip64Marker32 || entry.CompressedSize >= kZip64Marker32;
-        TLeBytes d;
-        d.U32(kDataDescriptorSignature);
-        d.U32(entry.Crc);
+        TByteBuffer d;
+        d.PutU32(kDataDescriptorSignature);
+        d.PutU32(entry.Crc);
         if (entry.Zip64Local) {
-            d.U64(entry.CompressedSize);
-            d.U64(entry.Size);
+            d.PutU64(entry.CompressedSize);
+            d.PutU64(entry.Size);
         } else {
-            d.U32(static_cast<uint32_t>(entry.CompressedSize));
-            d.U32(static_cast<uint32_t>(entry.Size));
+            d.PutU32(static_cast<uint32_t>(entry.CompressedSize));
+            d.PutU32(static_cast<uint32_t>(entry.Size));
         }
         Append(d.Data(), d.Size());
         state_ = TState::Ready;
@@ -437,32 +418,32 @@ void TZipWriter::WriteCentralEntry(const TEntry& entry) {
     const bool bigOffset = force || entry.Offset >= kZip64Marker32;
     const uint16_t extraData = static_cast<uint16_t>(8 * (bigSize + bigCompressed + bigOffset));
     const uint16_t version = VersionNeeded(entry.Streamed, extraData || entry.Zip64Local);
-    TLeBytes h;
-    h.U32(kCentralHeaderSignature);
-    h.U16(version);
-    h.U16(version);
-    h.U16(entry.Flags);
-    h.U16(static_cast<uint16_t>(entry.Method));
-    h.U16(options_.Modified.Time);
-    h.U16(options_.Modified.Date);
-    h.U32(entry.Crc);
-    h.U32(bigCompressed ? kZip64Marker32 : static_cast<uint32_t>(entry.CompressedSize));
-    h.U32(bigSize ? kZip64Marker32 : static_cast<uint32_t>(entry.Size));
-    h.U16(static_cast<uint16_t>(entry.Name.size()));
-    h.U16(extraData ? static_cast<uint16_t>(4 + extraData) : 0);
-    h.U16(0);  // comment length
-    h.U16(0);  // disk number
-    h.U16(0);  // internal attributes
-    h.U32(0);  // external attributes
-    h.U32(bigOffset ? kZip64Marker32 : static_cast<uint32_t>(entry.Offset));
+    TByteBuffer h;
+    h.PutU32(kCentralHeaderSignature);
+    h.PutU16(version);
+    h.PutU16(version);
+    h.PutU16(entry.Flags);
+    h.PutU16(static_cast<uint16_t>(entry.Method));
+    h.PutU16(options_.Modified.Time);
+    h.PutU16(options_.Modified.Date);
+    h.PutU32(entry.Crc);
+    h.PutU32(bigCompressed ? kZip64Marker32 : static_cast<uint32_t>(entry.CompressedSize));
+    h.PutU32(bigSize ? kZip64Marker32 : static_cast<uint32_t>(entry.Size));
+    h.PutU16(static_cast<uint16_t>(entry.Name.size()));
+    h.PutU16(extraData ? static_cast<uint16_t>(4 + extraData) : 0);
+    h.PutU16(0);  // comment length
+    h.PutU16(0);  // disk number
+    h.PutU16(0);  // internal attributes
+    h.PutU32(0);  // external attributes
+    h.PutU32(bigOffset ? kZip64Marker32 : static_cast<uint32_t>(entry.Offset));
     static_assert(kCentralHeaderSize == 46);
-    h.Text(entry.Name);
+    h.PutBytes(entry.Name.data(), entry.Name.size());
     if (extraData) {
-        h.U16(kZip64ExtraTag);
-        h.U16(extraData);
-        if (bigSize) h.U64(entry.Size);
-        if (bigCompressed) h.U64(entry.CompressedSize);
-        if (bigOffset) h.U64(entry.Offset);
+        h.PutU16(kZip64ExtraTag);
+        h.PutU16(extraData);
+        if (bigSize) h.PutU64(entry.Size);
+        if (bigCompressed) h.PutU64(entry.CompressedSize);
+        if (bigOffset) h.PutU64(entry.Offset);
     }
     Append(h.Data(), h.Size());
 }
@@ -487,32 +468,32 @@ void TZipWriter::Finish() {
         const bool bigCount = force || count >= kZip64Marker16;
         const bool bigSize = force || directorySize >= kZip64Marker32;
         const bool bigOffset = force || directoryOffset >= kZip64Marker32;
-        TLeBytes e;
+        TByteBuffer e;
         if (bigCount || bigSize || bigOffset) {
             const uint64_t zip64EndOffset = Size();
-            e.U32(kZip64EndSignature);
-            e.U64(kZip64EndRemainder);
-            e.U16(kVersionZip64);
-            e.U16(kVersionZip64);
-            e.U32(0);
-            e.U32(0);
-            e.U64(count);
-            e.U64(count);
-            e.U64(directorySize);
-            e.U64(directoryOffset);
-            e.U32(kZip64LocatorSignature);
-            e.U32(0);
-            e.U64(zip64EndOffset);
-            e.U32(1);
+            e.PutU32(kZip64EndSignature);
+            e.PutU64(kZip64EndRemainder);
+            e.PutU16(kVersionZip64);
+            e.PutU16(kVersionZip64);
+            e.PutU32(0);
+            e.PutU32(0);
+            e.PutU64(count);
+            e.PutU64(count);
+            e.PutU64(directorySize);
+            e.PutU64(directoryOffset);
+            e.PutU32(kZip64LocatorSignature);
+            e.PutU32(0);
+            e.PutU64(zip64EndOffset);
+            e.PutU32(1);
         }
-        e.U32(kEndSignature);
-        e.U16(0);
-        e.U16(0);
-        e.U16(bigCount ? kZip64Marker16 : static_cast<uint16_t>(count));
-        e.U16(bigCount ? kZip64Marker16 : static_cast<uint16_t>(count));
-        e.U32(bigSize ? kZip64Marker32 : static_cast<uint32_t>(directorySize));
-        e.U32(bigOffset ? kZip64Marker32 : static_cast<uint32_t>(directoryOffset));
-        e.U16(0);
+        e.PutU32(kEndSignature);
+        e.PutU16(0);
+        e.PutU16(0);
+        e.PutU16(bigCount ? kZip64Marker16 : static_cast<uint16_t>(count));
+        e.PutU16(bigCount ? kZip64Marker16 : static_cast<uint16_t>(count));
+        e.PutU32(bigSize ? kZip64Marker32 : static_cast<uint32_t>(directorySize));
+        e.PutU32(bigOffset ? kZip64Marker32 : static_cast<uint32_t>(directoryOffset));
+        e.PutU16(0);
         Append(e.Data(), e.Size());
         FlushBuffer();
         state_ = TState::Finished;

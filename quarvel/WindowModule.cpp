@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "converter/Unit1.h"
+#include "window/Unit1.h"
 
 extern "C" __attribute__((visibility("default"))) int quarvel_run_window(
     int* argc, char** argv, const quarvel::TConversionSettings* settings, const char* commandLineError,

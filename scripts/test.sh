@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds from scratch and runs every test twice: in a normal build and
-# in a build under AddressSanitizer + UndefinedBehaviorSanitizer; then runs each fuzz harness for a
-# minute in a clang build (the libFuzzer runtime comes in libclang-rt-14-dev).
+# Installs the dependencies, checks that the includes follow the layers, builds from scratch and
+# runs every test twice: in a normal build (build-test/) and in a build under AddressSanitizer +
+# UndefinedBehaviorSanitizer (build-asan/); then runs each fuzz harness for a minute in a clang
+# build (build-fuzz/). The build/ folder of scripts/run-example.sh is left alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+# No include points up a layer (docs/ARCHITECTURE.md).
+./scripts/check-layers.sh
 jobs=$(nproc)
 
-rm -rf build build-asan
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+rm -rf build-test build-asan
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-test -j"$jobs"
+ctest --test-dir build-test --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON -DQUARVEL_BENCH=OFF
 cmake --build build-asan -j"$jobs"

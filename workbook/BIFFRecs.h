@@ -1,15 +1,15 @@
-// Enumerations shared by the workbook model, the BIFF8 writer and the converter.
+// Enumerations shared by the workbook model, the BIFF8 writer and the converter. The text type, the
+// error type and the file versions come from the layers below (platform/, biff/) and are included
+// here for everyone who uses the model.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
+#include "biff/ExcelVersion.h"
 #include "platform/Errors.h"
+#include "platform/WideString.h"
 
 namespace quarvel {
-
-// Unicode text of the model: UTF-16 code units, as the file format counts characters.
-using WideString = std::u16string;
 
 // Palette index: ordinal = index into the palette. 8 is black, 9 white, 64 automatic.
 enum TExcelColor : uint8_t {
@@ -42,9 +42,6 @@ enum TExcelFillPattern : uint8_t {
 // Cell type codes; 2, 3 and 6..13 belong to cell kinds this system never creates.
 enum TCellType : uint8_t { ctNone = 0, ctBlank = 1, ctFloat = 4, ctString = 5 };
 
-// File versions, in increasing order.
-enum TExcelVersion : uint8_t { xvExcel21, xvExcel30, xvExcel40, xvExcel50, xvExcel97, xvExcel2007 };
-
 // FormatOptions set {foWrapText, foShrinkToFit}, held as bits in one byte.
 enum TFormatOption : uint8_t { foWrapText = 0x01, foShrinkToFit = 0x02 };
 using TFormatOptions = uint8_t;
@@ -52,10 +49,5 @@ using TFormatOptions = uint8_t;
 // Protection set {cpLocked, cpHidden}, held as bits in one byte.
 enum TCellProtection : uint8_t { cpLocked = 0x01, cpHidden = 0x02 };
 using TCellProtections = uint8_t;
-
-// The error of a list accessed outside its items: "List index out of bounds (5)".
-inline Error ListIndexError(long long index) {
-    return Error("List index out of bounds (" + std::to_string(index) + ")");
-}
 
 }  // namespace quarvel

@@ -278,24 +278,15 @@ TCellFormat::~TCellFormat() {
     if (owner_ != nullptr) ReleaseQuietly(owner_->NumberFormats(), NumberFormatIndex());
 }
 
-void TCellFormat::PutU16(int offset, uint16_t value) {
-    body_[offset] = static_cast<uint8_t>(value);
-    body_[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 // Bit fields of the little-endian dwords at offsets 10 and 14.
 uint32_t TCellFormat::GetBits(int offset, int shift, int width) const {
-    const uint8_t* p = body_.data() + offset;
-    const uint32_t word = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    return (word >> shift) & ((1u << width) - 1);
+    return (LoadU32(body_.data() + offset) >> shift) & ((1u << width) - 1);
 }
 
 void TCellFormat::PutBits(int offset, int shift, int width, uint32_t value) {
     uint8_t* p = body_.data() + offset;
-    uint32_t word = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
     const uint32_t mask = ((1u << width) - 1) << shift;
-    word = (word & ~mask) | ((value << shift) & mask);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(word >> (8 * i));
+    StoreU32(p, (LoadU32(p) & ~mask) | ((value << shift) & mask));
 }
 
 void TCellFormat::SetUsedFlag(uint8_t flag, bool on) {

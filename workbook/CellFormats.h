@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ByteBuffer.h"
 #include "workbook/BIFFRecs.h"
 #include "workbook/XLSFonts.h"
 
@@ -267,10 +268,8 @@ private:
     friend class TCellFormats;
     class Edit;
 
-    uint16_t GetU16(int offset) const {
-        return static_cast<uint16_t>(body_[offset] | (body_[offset + 1] << 8));
-    }
-    void PutU16(int offset, uint16_t value);
+    uint16_t GetU16(int offset) const { return LoadU16(body_.data() + offset); }
+    void PutU16(int offset, uint16_t value) { StoreU16(body_.data() + offset, value); }
     uint32_t GetBits(int offset, int shift, int width) const;
     void PutBits(int offset, int shift, int width, uint32_t value);
     void UpdateAlignmentFlag(bool withVertical);

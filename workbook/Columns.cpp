@@ -2,16 +2,9 @@
 
 #include <cmath>
 
+#include "biff/SheetRecords.h"
+
 namespace quarvel {
-
-namespace {
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-}  // namespace
 
 TXLSColumn::TXLSColumn(TCellFormats& formats, uint16_t formatPosition, int32_t col)
     : TFormattedObjectNotify(formats, formatPosition), col_(static_cast<uint8_t>(col)) {}
@@ -64,7 +57,7 @@ void TXLSColumns::DeleteColumns(int first, int last) {
 }
 
 void TXLSColumns::WriteColInfo(TRecordSink& sink) const {
-    uint8_t body[ColInfoSize];
+    TRecordWriter records(sink);
     int c = 0;
     while (c <= 255) {
         const TXLSColumn* column = slots_[c].get();
@@ -79,13 +72,9 @@ void TXLSColumns::WriteColInfo(TRecordSink& sink) const {
         if (column->CustomWidth()) options |= 0x0002;
         options = static_cast<uint16_t>(options + (column->OutlineLevel() << 8));
         if (column->Collapsed()) options |= 0x1000;
-        PutU16(body + 0, static_cast<uint16_t>(c));
-        PutU16(body + 2, static_cast<uint16_t>(last));
-        PutU16(body + 4, static_cast<uint16_t>(column->RawWidth()));
-        PutU16(body + 6, static_cast<uint16_t>(column->FormatIndex()));
-        PutU16(body + 8, options);
-        PutU16(body + 10, 0);
-        sink.WriteRecord(ColInfoId, body, ColInfoSize);
+        records.Write(ColInfoId, ColInfoSize, PutColInfo, static_cast<uint16_t>(c), static_cast<uint16_t>(last),
+                      static_cast<uint16_t>(column->RawWidth()), static_cast<uint16_t>(column->FormatIndex()),
+                      options);
         c = last + 1;
     }
 }

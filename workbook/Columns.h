@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "biff/RecordSink.h"
+#include "biff/SheetRecords.h"
 #include "workbook/FormattedObj.h"
 
 namespace quarvel {
@@ -55,8 +56,8 @@ private:
 class TXLSColumns {
 public:
     static constexpr int SlotCount = 16384;
-    static constexpr uint16_t ColInfoId = 0x007D;
-    static constexpr int ColInfoSize = 12;
+    static constexpr uint16_t ColInfoId = ridCOLINFO;
+    static constexpr int ColInfoSize = ::quarvel::ColInfoSize;
 
     explicit TXLSColumns(TCellFormats& formats);
     TXLSColumns(const TXLSColumns&) = delete;
@@ -75,8 +76,8 @@ public:
     // Frees the column objects of slots first to last; fails with "Invalid columns" unless
     // 0 <= first <= last <= 16383.
     void DeleteColumns(int first, int last);
-    // Writes one COLINFO record per run of adjacent equal column objects among columns 0 to
-    // 255; empty slots are skipped.
+    // Writes one COLINFO record (biff/SheetRecords.h) per run of adjacent equal column objects
+    // among columns 0 to 255; empty slots are skipped.
     void WriteColInfo(TRecordSink& sink) const;
 
 private:

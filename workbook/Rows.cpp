@@ -2,20 +2,11 @@
 
 #include <algorithm>
 
+#include "biff/SheetRecords.h"
+#include "platform/ByteBuffer.h"
 #include "workbook/XLSUtils.h"
 
 namespace quarvel {
-
-namespace {
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-}  // namespace
 
 TXLSRow::TXLSRow(TCellFormats& formats, uint16_t formatPosition, int32_t row)
     : TFormattedObjectNotify(formats, formatPosition),
@@ -74,7 +65,7 @@ void TXLSRows::Sort() {
                      [](const auto& a, const auto& b) { return a->Row() < b->Row(); });
 }
 
-void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
+void TXLSRows::GetRowRecord(int i, TByteSpan& body) const {
     const TXLSRow& row = Items(i);
     uint16_t options = row.Options() | 0x0100;
     if (row.FormatIndex() != TCellFormats::DefaultCellFormat) {
@@ -82,14 +73,17 @@ void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
     } else {
         options &= ~TXLSRow::OwnFormat;
     }
-    PutU16(buffer + 0, row.Row());
-    PutU16(buffer + 2, row.FirstCol());
-    PutU16(buffer + 4, row.LastCol() > 255 ? 255 : row.LastCol());
-    PutU16(buffer + 6, row.Height());
-    PutU16(buffer + 8, 0);
-    PutU16(buffer + 10, 0);
-    PutU16(buffer + 12, options);
-    PutU16(buffer + 14, static_cast<uint16_t>(row.FormatIndex()));
+    // Written through a copy of the span, which the compiler keeps in registers (the caller's span
+    // lives in memory), and handed back: this runs once per row.
+    TByteSpan out = body;
+    PutRow(out, row.Row(), row.FirstCol(), row.LastCol() > 255 ? 255 : row.LastCol(), row.Height(), options,
+           static_cast<uint16_t>(row.FormatIndex()));
+    body = out;
+}
+
+void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
+    TByteSpan body(buffer, RowRecordSize);
+    GetRowRecord(i, body);
 }
 
 void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* gutsBody) {
@@ -107,9 +101,9 @@ void TXLSRows::GroupRows(int32_t first, int32_t last, bool collapsed, uint8_t* g
             options &= ~(TXLSRow::Collapsed | TXLSRow::ZeroHeight);
         }
         row.SetOptions(options);
-        if (GetU16(gutsBody + 4) < level + 1) {
-            PutU16(gutsBody + 4, static_cast<uint16_t>(level + 1));
-            PutU16(gutsBody + 0, static_cast<uint16_t>(29 * level));
+        if (LoadU16(gutsBody + TGutsOffsets::RowLevels) < level + 1) {
+            StoreU16(gutsBody + TGutsOffsets::RowLevels, static_cast<uint16_t>(level + 1));
+            StoreU16(gutsBody + TGutsOffsets::RowGutter, static_cast<uint16_t>(29 * level));
         }
     }
 }

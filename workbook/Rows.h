@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "biff/SheetRecords.h"
+#include "platform/ByteBuffer.h"
 #include "workbook/FormattedObj.h"
 
 namespace quarvel {
@@ -51,8 +53,8 @@ private:
 // The sheet's owning list of row objects, sorted by ascending row number, one per row.
 class TXLSRows {
 public:
-    static constexpr int RowRecordSize = 16;
-    static constexpr int GutsRecordSize = 8;
+    static constexpr int RowRecordSize = RowSize;
+    static constexpr int GutsRecordSize = GutsSize;
 
     explicit TXLSRows(TCellFormats& formats);
     TXLSRows(const TXLSRows&) = delete;
@@ -77,8 +79,10 @@ public:
     // Sorts the entries by row number.
     void Sort();
 
-    // Writes the 16-byte ROW record body of the entry at position i into buffer.
+    // Writes the 16-byte ROW record body of the entry at position i into buffer (biff/SheetRecords.h
+    // holds the record's layout).
     void GetRowRecord(int i, uint8_t* buffer) const;
+    void GetRowRecord(int i, TByteSpan& body) const;
 
     // Deepens the outline by one level over rows first to last (nothing when last < first),
     // creating missing rows; with collapsed the rows are marked collapsed and hidden, otherwise

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
+
 
 namespace quarvel {
 
@@ -10,11 +12,6 @@ namespace {
 // RGB triple written as 0xRRGGBB, stored with red in the low byte.
 constexpr uint32_t Rgb(uint32_t rrggbb) {
     return ((rrggbb >> 16) & 0xFF) | (rrggbb & 0xFF00) | ((rrggbb & 0xFF) << 16);
-}
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
 }
 
 // Case folding for font names: ASCII, Latin-1, Greek and Cyrillic capitals.
@@ -179,36 +176,36 @@ bool TXFont::MatchesFontDescription(const TFontDescription& d) const {
            FontDescriptionColorIndex(d.Color) == values_.color;
 }
 
-int TXFont::BuildFontRecord(uint8_t* buffer, TExcelVersion version) const {
+TFontFields TXFont::FontFields() const {
     // The length field is one byte: a longer name is cut, never in a surrogate pair.
     size_t length = std::min<size_t>(name_.size(), 255);
-    if (length < name_.size() && length > 0 && name_[length - 1] >= 0xD800 &&
-        name_[length - 1] <= 0xDBFF) {
+    if (length < name_.size() && length > 0 && name_[length - 1] >= 0xD800 && name_[length - 1] <= 0xDBFF) {
         --length;
     }
-    uint16_t options = 0;
-    if (values_.style & xfsItalic) options |= 0x0002;
-    if (values_.style & xfsStrikeOut) options |= 0x0008;
-    PutU16(buffer + 0, static_cast<uint16_t>(values_.height20));
-    PutU16(buffer + 2, options);
-    PutU16(buffer + 4, values_.color == xc0 ? 0x7FFF : (values_.color & 0x7F));
-    PutU16(buffer + 6, (values_.style & xfsBold) ? 700 : 400);
-    PutU16(buffer + 8, values_.subSuperscript);
-    buffer[10] = UnderlineCode(values_.underline);
-    buffer[11] = values_.family;
-    buffer[12] = values_.charSet;
-    buffer[13] = 0;
-    buffer[14] = static_cast<uint8_t>(length);
+    TFontFields fields;
+    fields.Height = static_cast<uint16_t>(values_.height20);
+    fields.Options = 0;
+    if (values_.style & xfsItalic) fields.Options |= 0x0002;
+    if (values_.style & xfsStrikeOut) fields.Options |= 0x0008;
+    fields.Color = values_.color == xc0 ? 0x7FFF : (values_.color & 0x7F);
+    fields.Weight = (values_.style & xfsBold) ? 700 : 400;
+    fields.Escapement = values_.subSuperscript;
+    fields.Underline = UnderlineCode(values_.underline);
+    fields.Family = values_.family;
+    fields.CharSet = values_.charSet;
+    fields.Name = std::u16string_view(name_).substr(0, length);
+    return fields;
+}
+
+int TXFont::BuildFontRecord(uint8_t* buffer, TExcelVersion version) const {
+    const TFontFields fields = FontFields();
+    TByteSpan body(buffer, MaxRecordSize);
     if (version < xvExcel97) {
-        // BIFF5: the name as 8-bit characters, no option byte.
-        for (size_t i = 0; i < length; ++i) {
-            buffer[15 + i] = name_[i] <= 0xFF ? static_cast<uint8_t>(name_[i]) : '?';
-        }
-        return static_cast<int>(15 + length);
+        PutFontBIFF5(body, fields);  // the name as 8-bit characters, no option byte
+    } else {
+        PutFont(body, fields);  // UTF-16 also for names that would fit in 8 bits
     }
-    buffer[15] = 0x01;  // uncompressed UTF-16LE, also for names that would fit in 8 bits
-    for (size_t i = 0; i < length; ++i) PutU16(buffer + 16 + 2 * i, name_[i]);
-    return static_cast<int>(16 + 2 * length);
+    return static_cast<int>(body.Size());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "biff/FormatRecords.h"
 #include "workbook/BIFFRecs.h"
 
 namespace quarvel {
@@ -122,6 +123,9 @@ public:
     // no sub/superscript, and single underline exactly when the description is underlined.
     bool MatchesFontDescription(const TFontDescription& description) const;
 
+    // The fields of the font's FONT record (biff/FormatRecords.h); the name is the font's, cut to
+    // 255 characters (254 if that would split a surrogate pair), and lives as long as the font.
+    TFontFields FontFields() const;
     // Writes the FONT record body for the version into buffer (at least MaxRecordSize bytes)
     // and returns its length: 16 + 2 x name length for BIFF8 (26 for the default font),
     // 15 + name length with an 8-bit name for BIFF5 and older. A name longer than 255

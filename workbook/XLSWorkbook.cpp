@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "biff/XLSWriter.h"
 #include "workbook/XLSUtils.h"
 
 namespace quarvel {
@@ -228,17 +227,13 @@ int64_t TXLSWorkbook::TruncatedTexts() const {
     return total;
 }
 
-void TXLSWorkbook::Write() { WriteToStream(nullptr); }
+void TXLSWorkbook::Write(const TWorkbookWriter& writer) { WriteToStream(writer, nullptr); }
 
-void TXLSWorkbook::WriteToStream(std::vector<uint8_t>* stream) {
+void TXLSWorkbook::WriteToStream(const TWorkbookWriter& writer, std::vector<uint8_t>* stream) {
     PrepareWrite();
     // The counts describe the last write that succeeded; a failed write leaves none.
     SetCutCounts(0, 0);
-    {
-        TXLSWriter writer(*this);
-        writer.WriteWorkbook(stream);
-        SetCutCounts(writer.RowsCut(), writer.ColsCut());
-    }
+    writer.WriteWorkbook(*this, stream);
     if (onProgress_) onProgress_(*this, 100);
 }
 

@@ -2,9 +2,9 @@
 // globals records, the sheets with their cell stores, the window data and calculation options).
 //
 // A workbook is created with the constructor defaults. The converter's workbook additionally gets
-// the values stored with the program's component (ApplyStoredValues). Writing is the BIFF8
-// writer's work: PrepareWrite readies the model, then the writer walks it, calling ProgressStep
-// as it goes.
+// the values stored with the program's component (ApplyStoredValues). Writing is a file writer's
+// work (workbook/WorkbookWriter.h): Write readies the model (PrepareWrite), then the writer the
+// caller gives walks it, calling ProgressStep as it goes.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,7 @@
 #include "workbook/CellFormats.h"
 #include "workbook/CellValues.h"
 #include "workbook/SheetData.h"
+#include "workbook/WorkbookWriter.h"
 #include "workbook/XLSFonts.h"
 
 namespace quarvel {
@@ -228,11 +229,12 @@ public:
     // Text cells of all sheets whose text was cut to the longest a cell holds.
     int64_t TruncatedTexts() const;
 
-    // Writes the workbook to Filename: a compound file written to a temporary file next to the
-    // target and renamed over it only when complete. Raises on any failure, leaving no partial file.
-    void Write();
+    // Writes the workbook to Filename through `writer` (for BIFF8, TBIFF8Writer: a compound file
+    // written to a temporary file next to the target and renamed over it only when complete).
+    // Raises on any failure, leaving no partial file.
+    void Write(const TWorkbookWriter& writer);
     // The same workbook into a caller's buffer instead of a file (replaced only on success).
-    void WriteToStream(std::vector<uint8_t>* stream);
+    void WriteToStream(const TWorkbookWriter& writer, std::vector<uint8_t>* stream);
     // Cells the last write left out because they lie beyond the sheet's limits (BIFF8: rows above
     // 65535, columns above 255): the number of distinct rows beyond the last row that hold cells,
     // and of distinct columns beyond the last column that hold cells.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "converter/Converter.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "converter/Converter.h"
 #include "platform/Errors.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

@@ -13,7 +13,7 @@
 #include "converter/Fields.h"
 #include "converter/SheetBuilder.h"
 #include "platform/Text.h"
-#include "tests/builder/BuilderSupport.h"
+#include "tests/converter/ConverterSupport.h"
 #include "workbook/XLSWorkbook.h"
 
 namespace quarvel {

@@ -3,7 +3,7 @@
 
 #include "converter/Settings.h"
 #include "platform/Errors.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

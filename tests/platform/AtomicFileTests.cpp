@@ -1,6 +1,6 @@
 // The atomic writer of output files, as a unit: positioned writes, writing in place, targets that
 // cannot seek, the removal of temporary files by signals, the sync switch. What the program makes of
-// it for each kind of target is tested end to end in tests/e2e/TargetFileTests.cpp.
+// it for each kind of target is tested end to end in tests/quarvel/TargetFileTests.cpp.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

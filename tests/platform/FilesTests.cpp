@@ -12,7 +12,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Zip.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 
 namespace quarvel {
 namespace {
@@ -84,7 +84,7 @@ struct TPythonView {
 TPythonView ReadWithPython(const std::string& archive, const std::string& extractDir = "") {
     TPythonView view;
     const TRunResult run = RunCommand("PYTHONIOENCODING=utf-8 " + Quote(QUARVEL_PYTHON) + " " +
-                               Quote(std::string(QUARVEL_PLATFORM_SCRIPTS) + "/zip_check.py") + " " + Quote(archive) +
+                               Quote(std::string(QUARVEL_READERS_DIR) + "/zip_check.py") + " " + Quote(archive) +
                                (extractDir.empty() ? "" : " " + Quote(extractDir)));
     view.Output = run.Output;
     if (run.Status != 0) return view;

@@ -5,8 +5,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "converter/FormPresenter.h"
 #include "platform/Errors.h"
+#include "window/FormPresenter.h"
 
 namespace quarvel {
 namespace {

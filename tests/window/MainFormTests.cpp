@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/Unit1.h"
+#include "window/Unit1.h"
 
 using namespace quarvel;
 

@@ -6,7 +6,7 @@
 
 #include <iostream>
 
-#include "converter/Unit1.h"
+#include "window/Unit1.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

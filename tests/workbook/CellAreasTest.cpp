@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "../support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "biff/SST.h"
 #include "workbook/CellStorage.h"
 #include "workbook/MergedCells.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "TestHelpers.h"
+#include "tests/workbook/WorkbookSupport.h"
 #include "platform/Text.h"
 #include "workbook/CellFormats.h"
 

@@ -1,7 +1,7 @@
 // Palette, font list and FONT record body.
 #include <gtest/gtest.h>
 
-#include "TestHelpers.h"
+#include "tests/workbook/WorkbookSupport.h"
 #include "workbook/XLSFonts.h"
 
 namespace quarvel {

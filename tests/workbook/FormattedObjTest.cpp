@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Holders.h"
-#include "TestHelpers.h"
+#include "tests/workbook/WorkbookSupport.h"
 #include "workbook/FormattedObj.h"
 
 namespace quarvel {

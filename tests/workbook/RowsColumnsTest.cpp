@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TestHelpers.h"
+#include "tests/workbook/WorkbookSupport.h"
 #include "workbook/Columns.h"
 #include "workbook/Rows.h"
 #include "workbook/XLSUtils.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "../support/TestSupport.h"
-#include "TestHelpers.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/workbook/WorkbookSupport.h"
 #include "workbook/XLSWorkbook.h"
 
 namespace quarvel {

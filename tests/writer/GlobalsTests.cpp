@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "../support/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "workbook/XLSFonts.h"
 
 namespace quarvel {
@@ -155,7 +155,8 @@ TEST_F(GlobalsTest, SheetNameLengthsUpToTheOneByteCountAreWrittenLongerOnesRefus
     // 256 characters would wrap the count to 0 and misplace every later byte of the record.
     Book().Sheets().Items(0).SetName(std::u16string(256, u'z'));
     Bytes target = {1, 2, 3};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error, "Sheet name of 256 characters is too long (at most 255)");
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
+                     "Sheet name of 256 characters is too long (at most 255)");
     EXPECT_EQ(target, (Bytes{1, 2, 3}));
 }
 
@@ -232,26 +233,27 @@ TEST_F(GlobalsTest, AnErrorInTheGlobalsWalkNamesTheEntryAndLeavesNoOutput) {
     // The string table refuses to run without a font list; its entry is the 24th of the list.
     Book().SST().SetFonts(nullptr);
     Bytes target = {7};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                      "Error on writing record # 23\rCan not write SST when FFonts = Nil");
     EXPECT_EQ(target, Bytes{7});
     Book().SST().SetFonts(&Book().Fonts());
-    Book().WriteToStream(&target);
+    Book().WriteToStream(TBIFF8Writer(), &target);
     EXPECT_GT(target.size(), 512u);
 }
 
 TEST_F(GlobalsTest, WorkbooksThisSystemCannotWriteAreRefusedBeforeAnyOutput) {
     Bytes target = {7};
     Book().SetPassword(u"secret");  // encryption is not part of this system
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error, "Workbooks with a password can not be written");
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
+                     "Workbooks with a password can not be written");
     Book().SetPassword(u"");
     for (TExcelVersion version : {xvExcel40, xvExcel50, xvExcel2007}) {
         Book().SetVersion(version);
-        EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+        EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                          "Only Excel 97 workbooks can be written; Excel 2.1 to 5.0 and 2007 files are not supported");
     }
     Book().SetVersion(xvExcel30);
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error, "Can not write Excel 2.1/3.0 files");
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error, "Can not write Excel 2.1/3.0 files");
     Book().SetVersion(xvExcel97);
     EXPECT_EQ(target, Bytes{7});
 }

@@ -7,27 +7,27 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "../container/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "platform/CompoundFile.h"
 
 namespace quarvel {
 namespace {
 
 using namespace writer_test;
-using quarvel::testing::CheckContainers;
-using quarvel::testing::Quote;
-using quarvel::testing::ReadBytes;
-using quarvel::testing::Run;
-using quarvel::testing::TCommandResult;
-using quarvel::testing::TempDir;
-using quarvel::testing::WriteBytes;
+using test::CheckContainers;
+using test::ShellQuote;
+using test::ReadByteVector;
+using test::ReaderScript;
+using test::Run;
+using test::TCommandResult;
+using test::TTempDir;
+using test::WriteBytes;
 
-std::string WriterScript(const char* name) { return std::string(QUARVEL_WRITER_SCRIPTS) + "/" + name; }
 
 TCommandResult XlsDump(const std::string& file, bool shortTexts = false) {
-    return Run("PYTHONIOENCODING=utf-8 " + Quote(QUARVEL_PYTHON) + " " + Quote(WriterScript("xls_dump.py")) +
-               (shortTexts ? " --short " : " ") + Quote(file));
+    return Run("PYTHONIOENCODING=utf-8 " + ShellQuote(QUARVEL_PYTHON) + " " + ShellQuote(ReaderScript("xls_dump.py")) +
+               (shortTexts ? " --short " : " ") + ShellQuote(file));
 }
 
 std::unique_ptr<TXLSWorkbook> NewWorkbook() {
@@ -142,12 +142,12 @@ const char* const kReportDump =
     "cell 0,0 number 1.0 fmt='General' wrap=0 v=2 h=0\n";
 
 TEST(WriterRoundTripTest, XlrdReadsValuesFormatsBordersMergesWidthsAndOutline) {
-    TempDir dir;
+    TTempDir dir;
     auto book = NewWorkbook();
     BuildReport(*book);
     const std::string file = dir.File("report.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
+    book->Write(TBIFF8Writer());
     const TCommandResult dump = XlsDump(file);
     EXPECT_EQ(dump.status, 0);
     EXPECT_EQ(dump.output, kReportDump);
@@ -156,7 +156,7 @@ TEST(WriterRoundTripTest, XlrdReadsValuesFormatsBordersMergesWidthsAndOutline) {
 // DIMENSIONS holds the last used row and column plus one up to 65,536 and 256: a sheet that uses
 // its last row and column says so, and xlrd finds the record agreeing with the cells it reads.
 TEST(WriterRoundTripTest, XlrdReadsDimensionsUpToTheLastRowAndColumnOfTheSheet) {
-    TempDir dir;
+    TTempDir dir;
     auto book = NewWorkbook();
     TSheet& corners = book->Sheets().Items(0);
     corners.SetName(u"Corners");
@@ -175,9 +175,10 @@ TEST(WriterRoundTripTest, XlrdReadsDimensionsUpToTheLastRowAndColumnOfTheSheet) 
     beyond.SetAsFloat(300, 70000, 2);
     const std::string file = dir.File("limits.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
+    book->Write(TBIFF8Writer());
     const TCommandResult dump =
-        quarvel::testing::Run(Quote(QUARVEL_PYTHON) + " " + Quote(WriterScript("xls_dimensions.py")) + " " + Quote(file));
+        test::Run(ShellQuote(QUARVEL_PYTHON) + " " + ShellQuote(ReaderScript("xls_dimensions.py")) + " " +
+                  ShellQuote(file));
     EXPECT_EQ(dump.status, 0);
     EXPECT_EQ(dump.output,
               "Corners dimensions=65536,256 cells=65536,256\n"
@@ -190,7 +191,7 @@ TEST(WriterRoundTripTest, XlrdReadsDimensionsUpToTheLastRowAndColumnOfTheSheet) 
 // a stream leaves the mini stream: the raw bytes, the container of WriteToStream and the file of
 // Write must agree for olefile and gsf.
 TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStreamCutoff) {
-    TempDir dir;
+    TTempDir dir;
     auto sized = [](size_t textLength) {
         auto book = NewWorkbook();
         book->Sheets().Items(0).SetAsWideString(0, 0, std::u16string(textLength, u'q'));
@@ -207,13 +208,13 @@ TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStre
         const std::string name = "stream" + std::to_string(target);
         WriteBytes(dir.File(name + ".raw"), raw);
         Bytes container;
-        book->WriteToStream(&container);
+        book->WriteToStream(TBIFF8Writer(), &container);
         WriteBytes(dir.File(name + ".xls"), container);
         pairs.push_back({dir.File(name + ".xls"), dir.File(name + ".raw")});
         const std::string file = dir.File(name + "-file.xls");
         book->SetFilename(std::u16string(file.begin(), file.end()));
-        book->Write();
-        EXPECT_EQ(ReadBytes(file), container);
+        book->Write(TBIFF8Writer());
+        EXPECT_EQ(ReadByteVector(file), container);
         pairs.push_back({file, dir.File(name + ".raw")});
         const TCommandResult dump = XlsDump(file, true);
         EXPECT_EQ(dump.status, 0) << dump.output;
@@ -224,7 +225,7 @@ TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStre
     BuildReport(*report);
     WriteBytes(dir.File("report.raw"), WriteRaw(*report));
     Bytes container;
-    report->WriteToStream(&container);
+    report->WriteToStream(TBIFF8Writer(), &container);
     WriteBytes(dir.File("report.xls"), container);
     pairs.push_back({dir.File("report.xls"), dir.File("report.raw")});
 
@@ -235,7 +236,7 @@ TEST(WriterRoundTripTest, ContainersHoldExactlyTheStreamWrittenAroundTheMiniStre
 // A stream of some 7.7 MB needs more FAT sectors than the header lists: the file gets DIFAT
 // sectors, and the readers still find every string.
 TEST(WriterRoundTripTest, ALargeWorkbookNeedsDifatSectorsAndReadsBack) {
-    TempDir dir;
+    TTempDir dir;
     auto book = NewWorkbook();
     TSheet& sheet = book->Sheets().Items(0);
     std::u16string text(7000, u'.');
@@ -249,8 +250,8 @@ TEST(WriterRoundTripTest, ALargeWorkbookNeedsDifatSectorsAndReadsBack) {
     }
     const std::string file = dir.File("large.xls");
     book->SetFilename(std::u16string(file.begin(), file.end()));
-    book->Write();
-    const Bytes bytes = ReadBytes(file);
+    book->Write(TBIFF8Writer());
+    const Bytes bytes = ReadByteVector(file);
     ASSERT_GT(bytes.size(), 7u * 1024 * 1024);
     EXPECT_NE(Le32(bytes, 0x44), 0xFFFFFFFEu);  // first DIFAT sector
     EXPECT_GE(Le32(bytes, 0x48), 1u);           // DIFAT sector count
@@ -312,22 +313,23 @@ protected:
         const auto cells = BuildValues(*book);
         file_ = dir_.File("values.xls");
         book->SetFilename(std::u16string(file_.begin(), file_.end()));
-        book->Write();
+        book->Write(TBIFF8Writer());
         std::ofstream out(dir_.File("expected.tsv"), std::ios::binary);
         for (const TExpectedCell& c : cells) out << c.Row << '\t' << c.Col << '\t' << c.Kind << '\t' << c.Value << '\n';
     }
     TCommandResult Compare(const std::string& csv) {
-        return testing::Run(Quote(QUARVEL_PYTHON) + " " + Quote(WriterScript("csv_check.py")) + " " + Quote(csv) + " " +
-                   Quote(dir_.File("expected.tsv")));
+        return test::Run(ShellQuote(QUARVEL_PYTHON) + " " + ShellQuote(ReaderScript("csv_export_check.py")) + " " +
+                   ShellQuote(csv) + " " + ShellQuote(dir_.File("expected.tsv")));
     }
 
-    TempDir dir_;
+    TTempDir dir_;
     std::string file_;
 };
 
 TEST_F(WriterCsvTest, GnumericReadsTheValues) {
     const std::string csv = dir_.File("gnumeric.csv");
-    const TCommandResult convert = testing::Run(Quote(QUARVEL_SSCONVERT) + " " + Quote(file_) + " " + Quote(csv));
+    const TCommandResult convert =
+        test::Run(ShellQuote(QUARVEL_SSCONVERT) + " " + ShellQuote(file_) + " " + ShellQuote(csv));
     ASSERT_EQ(convert.status, 0) << convert.output;
     const TCommandResult compare = Compare(csv);
     EXPECT_EQ(compare.status, 0) << compare.output;
@@ -338,9 +340,9 @@ TEST_F(WriterCsvTest, LibreOfficeReadsTheValues) {
     // Its own profile folder, so that a LibreOffice the user runs meanwhile is not disturbed; the
     // filter options ask for commas, double quotes and UTF-8.
     const TCommandResult convert =
-        testing::Run(Quote(QUARVEL_SOFFICE) + " -env:UserInstallation=file://" + dir_.File("profile") +
-            " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76' --outdir " + Quote(out) + " " +
-            Quote(file_));
+        test::Run(ShellQuote(QUARVEL_SOFFICE) + " -env:UserInstallation=file://" + dir_.File("profile") +
+            " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76' --outdir " + ShellQuote(out) + " " +
+            ShellQuote(file_));
     ASSERT_EQ(convert.status, 0) << convert.output;
     const TCommandResult compare = Compare(out + "/values.csv");
     EXPECT_EQ(compare.status, 0) << compare.output << convert.output;

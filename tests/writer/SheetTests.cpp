@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "../support/TestSupport.h"
-#include "WriterSupport.h"
+#include "tests/platform/PlatformSupport.h"
+#include "tests/writer/WriterSupport.h"
 #include "workbook/Cell.h"
 
 namespace quarvel {
@@ -87,69 +87,6 @@ TEST_F(SheetTest, RowsColumnsAndCellsTakeTheirPlacesInTheWalk) {
 }
 
 // ---- RK values
-
-struct TRKCase {
-    double Value;
-    std::optional<uint32_t> RK;
-    const char* Why;
-};
-
-TEST(RKValueTest, FormsOfTheNumbersWrittenAsRK) {
-    const double belowRounded = std::nextafter(463115.28, 0.0);
-    const TRKCase cases[] = {
-        {1.0, 0x3FF00000, "float form, factor 1"},
-        {2.0, 0x40000000, "float form, factor 1"},
-        {3.0, 0x40080000, "float form, factor 1"},
-        {0.0, 0x00000000, "zero"},
-        {-1.0, 0xBFF00000, "negative float form"},
-        {0.5, 0x3FE00000, "a fraction with a short mantissa"},
-        {0.01, 0x3FF00001, "x 100 = 1.0 takes the float form before the integer form"},
-        {0.1, 0x40240001, "x 100 = 10.0"},
-        {1234567, 4938270, "integer form: the double's high word has its low bits set"},
-        {12345.67, 4938271, "integer form x 100"},
-        {463115.28, 46311528u * 4 + 2 + 1, "integer form x 100"},
-        {536870911, 0x7FFFFFFE, "largest 30-bit integer"},
-        {-536870912, 0xC1C00000, "power of two: float form"},
-        {-536870911, static_cast<uint32_t>(-536870911 * 4 + 2), "negative integer form"},
-        {0.123, std::nullopt, "12.3 is not whole and 0.123 has low bits"},
-        {536870913, std::nullopt, "beyond 30 bits, and x 100 too"},
-        {1e308, std::nullopt, "x 100 overflows: never written as infinity"},
-        {-1e308, std::nullopt, "x 100 overflows negatively"},
-        {belowRounded, std::nullopt, "x 100 rounds to a whole number that reads back as the neighbour"},
-    };
-    for (const TRKCase& c : cases) {
-        SCOPED_TRACE(c.Why);
-        EXPECT_EQ(RKValue(c.Value), c.RK) << c.Value;
-    }
-}
-
-TEST(RKValueTest, EveryRKFormReadsBackAsTheSameNumber) {
-    // The reader's decoding: bit 1 integer or float, bit 0 divide by 100.
-    auto decode = [](uint32_t rk) {
-        double v;
-        if (rk & 2) {
-            v = static_cast<double>(static_cast<int32_t>(rk) >> 2);
-        } else {
-            const uint64_t bits = uint64_t(rk & ~3u) << 32;
-            std::memcpy(&v, &bits, 8);
-        }
-        return (rk & 1) ? v / 100 : v;
-    };
-    uint64_t state = 88172645463325252ull;
-    int withForm = 0;
-    for (int i = 0; i < 200000; ++i) {
-        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
-        // Values with two decimals whose hundredfold fits 30 bits, and their neighbouring doubles.
-        double x = static_cast<double>(static_cast<int64_t>(state % 1000000000) - 500000000) / 100.0;
-        if (i % 3 == 1) x = std::nextafter(x, 0.0);
-        if (i % 3 == 2) x = std::nextafter(x, 1e300);
-        if (const auto rk = RKValue(x)) {
-            ++withForm;
-            ASSERT_EQ(decode(*rk), x) << "rk " << *rk;
-        }
-    }
-    EXPECT_GT(withForm, 40000);  // most values with two decimals have a form
-}
 
 // ---- Cell records
 
@@ -272,7 +209,7 @@ TEST_F(SheetTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
     Sheet().SetAsFloat(1, 70000, 6);
     Sheet().SetAsFloat(300, 70001, 7);
     std::vector<uint8_t> file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().RowsCut(), 2);  // rows 70000 and 70001
     EXPECT_EQ(Book().ColsCut(), 2);  // columns 256 and 300
 
@@ -285,7 +222,7 @@ TEST_F(SheetTest, CellsBeyondTheSheetAreLeftOutAndCounted) {
     // A write without such cells reports none.
     MakeConverterWorkbook(workbook_);
     Sheet().SetAsFloat(255, 65535, 1);
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().RowsCut(), 0);
     EXPECT_EQ(Book().ColsCut(), 0);
 }
@@ -295,7 +232,7 @@ TEST_F(SheetTest, ABlankRunEndsAtTheLastColumnOfTheSheet) {
     for (int col = 250; col <= 300; ++col)
         Sheet().Cells().SetCell(col, 0, std::make_unique<TBlankCell>(Book().Formats(), col, 0, 15));
     std::vector<uint8_t> file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(Book().ColsCut(), 45);
     const auto mul = OfId(SheetRecs(), 0x00BE);
     ASSERT_EQ(mul.size(), 1u);
@@ -317,7 +254,7 @@ TEST_F(SheetTest, AnErrorInTheCellRecordsNamesTheCellsVisitedSoFar) {
     Sheet().SetAsFloat(300, 0, 1);  // visited (and left out) too
     Sheet().Cells().SetCell(2, 1, std::make_unique<TOddCell>(Book().Formats(), 2, 1, 15));
     Bytes target = {1};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                      "Error on writing record # 3\rUnknown cell type 7 in cell 2:1");
     EXPECT_EQ(target, Bytes{1});
 }
@@ -454,7 +391,7 @@ TEST_F(SheetTest, HeaderFooterMarginsAndPageBreaksFromThePrintSettings) {
 TEST_F(SheetTest, ARecordLongerThanARecordCanHoldIsRefused) {
     Sheet().PrintSettings().SetFooter(std::u16string(5000, u'f'));
     Bytes target = {1};
-    EXPECT_THROW_MSG(Book().WriteToStream(&target), Error,
+    EXPECT_THROW_MSG(Book().WriteToStream(TBIFF8Writer(), &target), Error,
                      "Record 0015 of 10003 bytes is longer than a record can hold (8224 bytes)");
     EXPECT_EQ(target, Bytes{1});
     Sheet().PrintSettings().SetFooter(std::u16string(4110, u'f'));  // 8223 bytes
@@ -499,7 +436,7 @@ TEST_F(SheetTest, ProgressIsReportedEvery100CellsBetween0And100) {
     std::vector<int32_t> reported;
     Book().SetOnProgress([&](TXLSWorkbook&, int32_t percent) { reported.push_back(percent); });
     Bytes file;
-    Book().WriteToStream(&file);
+    Book().WriteToStream(TBIFF8Writer(), &file);
     EXPECT_EQ(reported, (std::vector<int32_t>{0, 40, 80, 100}));
 }
 

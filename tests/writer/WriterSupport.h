@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "biff/XLSWriter.h"
 #include "platform/Locale.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/PlatformSupport.h"
 #include "workbook/XLSWorkbook.h"
+#include "writer/XLSWriter.h"
 
 namespace quarvel::writer_test {
 
