@@ -6,7 +6,7 @@
 # A file may include the headers of its own layer and of the layers below it, never of one above.
 # The toolkit layer platform/qt/ belongs to the window's side: only window/ (and platform/qt/
 # itself and the window's tests) may include it. A test file or test support header in
-# tests/<layer>/ is held to that layer; tests/quarvel/ and bench/ stand at the top with the program.
+# tests/<layer>/ is held to that layer; tests/quarvel/, bench/ and fuzz/ stand at the top with the program.
 # Includes written relative to the including file are resolved first.
 #
 # Prints every offending include as FILE:LINE: the line, and exits with status 1 when there is one.
@@ -22,7 +22,7 @@ rank() {
         writer/*) echo 3 ;;
         converter/*) echo 4 ;;
         window/*) echo 5 ;;
-        quarvel/* | bench/*) echo 6 ;;
+        quarvel/* | bench/* | fuzz/*) echo 6 ;;
         tests/*) rank "${1#tests/}" ;;
     esac
 }
