@@ -488,12 +488,14 @@ void TXLSWriter::WriteMargins(const TSheet& sheet) {
     }
 }
 
-// One ROW per row object, in ascending row order, before every cell record.
+// One ROW per row object, in ascending row order, before every cell record. Rows beyond the BIFF8
+// sheet are left out, as their cells are.
 void TXLSWriter::WriteRows(const TSheet& sheet) {
     const TXLSRows& rows = sheet.Rows();
     uint8_t record[4 + TXLSRows::RowRecordSize];
     PutHeader(record, ridROW, TXLSRows::RowRecordSize);
     for (int i = 0; i < rows.Count(); ++i) {
+        if (static_cast<uint32_t>(rows.Items(i).Row()) > kLastBiffRow) break;
         rows.GetRowRecord(i, record + 4);
         stream_->WriteDirect(record, sizeof record);
     }

@@ -14,7 +14,7 @@ void PutU16(uint8_t* p, uint16_t v) {
 }  // namespace
 
 TXLSColumn::TXLSColumn(TCellFormats& formats, uint16_t formatPosition, int32_t col)
-    : TFormattedObjectNotify(formats, formatPosition), col_(static_cast<uint8_t>(col)) {}
+    : TFormattedObjectNotify(formats, formatPosition), col_(static_cast<uint16_t>(col)) {}
 
 void TXLSColumn::SetWidth(double characters) {
     // nearbyint rounds halves to the even neighbour in the default rounding mode.

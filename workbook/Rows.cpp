@@ -19,7 +19,7 @@ uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] <<
 
 TXLSRow::TXLSRow(TCellFormats& formats, uint16_t formatPosition, int32_t row)
     : TFormattedObjectNotify(formats, formatPosition),
-      row_(static_cast<uint16_t>(row)),
+      row_(row),
       lastCol_(static_cast<uint16_t>(MaxCol)),
       options_(FormatIndex() != TCellFormats::DefaultCellFormat ? OwnFormat : 0) {}
 
@@ -34,10 +34,9 @@ void TXLSRows::SetOnFormatChange(TFormatChangeEvent handler) {
 
 int TXLSRows::IndexOf(int32_t row) const {
     if (row < 0 || items_.empty() || row > MaxRow) return -1;
-    const uint16_t key = static_cast<uint16_t>(row);
-    auto it = std::lower_bound(items_.begin(), items_.end(), key,
-                               [](const auto& r, uint16_t k) { return r->Row() < k; });
-    if (it == items_.end() || (*it)->Row() != key) return -1;
+    auto it = std::lower_bound(items_.begin(), items_.end(), row,
+                               [](const auto& r, int32_t k) { return r->Row() < k; });
+    if (it == items_.end() || (*it)->Row() != row) return -1;
     return static_cast<int>(it - items_.begin());
 }
 
@@ -47,8 +46,7 @@ TXLSRow* TXLSRows::Find(int32_t row) const {
 }
 
 TXLSRow& TXLSRows::Add(int32_t row) {
-    // The row number is kept in 16 bits: a larger one would land on another row's place.
-    if (row < 0 || row > MaxRow || row > 0xFFFF) throw ListIndexError(row);
+    if (row < 0 || row > MaxRow) throw ListIndexError(row);
     if (!items_.empty() && items_.back()->Row() < row) {
         items_.push_back(std::make_unique<TXLSRow>(formats_, TCellFormats::DefaultCellFormat, row));
         items_.back()->SetOnFormatChange(onFormatChange_);
@@ -82,7 +80,7 @@ void TXLSRows::GetRowRecord(int i, uint8_t* buffer) const {
     } else {
         options &= ~TXLSRow::OwnFormat;
     }
-    PutU16(buffer + 0, row.Row());
+    PutU16(buffer + 0, static_cast<uint16_t>(row.Row()));
     PutU16(buffer + 2, row.FirstCol());
     PutU16(buffer + 4, row.LastCol() > 255 ? 255 : row.LastCol());
     PutU16(buffer + 6, row.Height());
