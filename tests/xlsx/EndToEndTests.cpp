@@ -228,5 +228,15 @@ TEST(XlsxEndToEnd, LongAndWideInputsKeepEveryRowAndColumn) {
     }
 }
 
+TEST(XlsxEndToEnd, TheUsageNamesTheFormatsWithinEightyColumns) {
+    const TRun run = RunQuarvel({"--help"});
+    ASSERT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find(".xlsx writes an Office Open"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("1,048,576 rows and 16,384 columns"), std::string::npos) << run.Out;
+    size_t start = 0;
+    for (size_t end; (end = run.Out.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << run.Out.substr(start, end - start);
+}
+
 }  // namespace
 }  // namespace quarvel

@@ -66,6 +66,22 @@ TEST(SheetLimits, FollowTheTargetAndComeBackAfterIt) {
     EXPECT_EQ(MaxCol, 255);
 }
 
+// A full sheet: line 1,048,576 is the last row a .xlsx holds, the line after it is left out.
+TEST(SheetLimits, AFullXlsxSheetKeepsItsLastRow) {
+    TConverter converter;
+    SetGrid(converter, 1048577, 1);
+    ParseCommandLine({"in.txt", "out.xlsx"}, converter.Settings);
+    TXLSWorkbook workbook(UsLocaleInfo());
+    workbook.ApplyStoredValues();
+    workbook.SetVersion(xvExcel2007);
+    const TConversionReport report = FillWorkbook(converter, workbook);
+    TSheet& sheet = workbook.Sheets()[0];
+    EXPECT_EQ(report.RowsCut, 1);
+    EXPECT_EQ(sheet.AsFloat(0, 1048575), 1048575.0);
+    EXPECT_EQ(sheet.Cells().CellCount(), 1048576);
+    workbook.SetVersion(xvExcel97);
+}
+
 TEST(SheetLimits, TheLimitsComeBackWhenAConversionFails) {
     TTempDir dir;
     TConverter converter;
