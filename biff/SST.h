@@ -90,6 +90,18 @@ public:
 
     // Writes SST, its CONTINUE records and EXTSST, and gives every entry its index.
     void WriteSST(TXLSStream& stream);
+    // Gives every entry its index in the order WriteSST writes them and calls f(entry) for each in
+    // that order, for writers of other formats; returns the number of entries.
+    template <class F>
+    uint32_t NumberEntries(F&& f) {
+        uint32_t index = 0;
+        Walk([&](THashTrieItem* item) {
+            auto* entry = static_cast<TSSTEntry*>(item);
+            entry->index_ = index++;
+            f(static_cast<const TSSTEntry&>(*entry));
+        });
+        return index;
+    }
 
 protected:
     void FreeItem(THashTrieItem* item) override;

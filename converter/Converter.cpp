@@ -81,17 +81,31 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-bool IsTextTarget(std::string_view targetFile) {
-    // The extension belongs to the file name: a dot in a folder name does not count.
+namespace {
+
+// The extension of the target's file name from its last "." on, ASCII lower-cased, at most
+// `length` characters; empty without one. A dot in a folder name does not count.
+std::string TargetExtension(std::string_view targetFile, size_t length) {
     size_t slash = targetFile.rfind('/');
     std::string_view name = slash == std::string_view::npos ? targetFile : targetFile.substr(slash + 1);
     size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) return false;
-    std::string extension(name.substr(dot, 4));
+    if (dot == std::string_view::npos) return {};
+    std::string extension(name.substr(dot, length));
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     }
+    return extension;
+}
+
+}  // namespace
+
+bool IsTextTarget(std::string_view targetFile) {
+    const std::string extension = TargetExtension(targetFile, 4);
     return extension == ".csv" || extension == ".txt";
+}
+
+bool IsXlsxTarget(std::string_view targetFile) {
+    return TargetExtension(targetFile, std::string_view::npos) == ".xlsx";
 }
 
 TConverter::TConverter() = default;

@@ -53,6 +53,9 @@ void ExpandSpans(const std::vector<std::string_view>& lines, const std::vector<T
 // True when the extension of the target's file name (from its last "." on), ASCII lower-cased and
 // cut to four characters, is ".csv" or ".txt".
 bool IsTextTarget(std::string_view targetFile);
+// True when the extension of the target's file name, ASCII lower-cased, is exactly ".xlsx": the
+// workbook is written as an Office Open XML package instead of a BIFF8 file.
+bool IsXlsxTarget(std::string_view targetFile);
 
 // The converter: the settings, the lists each conversion refills, and the locale and code page it
 // reads text with. It lives as long as the batch run or the window; conversions side by side use

@@ -23,6 +23,7 @@
 #include "workbook/XLSUtils.h"
 #include "workbook/XLSWorkbook.h"
 #include "writer/XLSWriter.h"
+#include "writer/XLSXWriter.h"
 
 namespace quarvel {
 
@@ -425,6 +426,23 @@ void WriteWorkbookFile(TXLSWorkbook& workbook, const std::string& targetFile) {
     WriteFileAtomic(targetFile, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// The sheet limits of one conversion's format, in force while its sheet is filled and written; the
+// limits before it (those of BIFF8, which every new workbook sets) come back afterwards, also when
+// the conversion fails, so that a later conversion to .xls gets its own.
+class TSheetLimitsScope {
+public:
+    TSheetLimitsScope() : col_(MaxCol), row_(MaxRow) {}
+    ~TSheetLimitsScope() {
+        MaxCol = col_;
+        MaxRow = row_;
+    }
+    TSheetLimitsScope(const TSheetLimitsScope&) = delete;
+    TSheetLimitsScope& operator=(const TSheetLimitsScope&) = delete;
+
+private:
+    int32_t col_, row_;
+};
+
 int AddCounts(int builder, int64_t writer) {
     return static_cast<int>(std::min<int64_t>(static_cast<int64_t>(builder) + writer, INT_MAX));
 }
@@ -438,12 +456,22 @@ TConversionReport FillWorkbook(TConverter& converter, TXLSWorkbook& workbook, bo
 
 TConversionReport BuildWorkbook(TConverter& converter, const std::string& targetFile) {
     CheckWorkbookSettings(converter.Settings);
+    const TSheetLimitsScope limits;
+    const bool xlsx = IsXlsxTarget(targetFile);
     // Every conversion starts from a fresh workbook with the stored values, so nothing of an
     // earlier conversion reaches this file.
     auto workbook = std::make_unique<TXLSWorkbook>(converter.Locale);
     workbook->ApplyStoredValues();
+    // The sheet limits are those of the format written (1,048,576 rows of 16,384 columns for
+    // .xlsx), set before the sheet is filled: the builder stores cells within them and counts the
+    // rest.
+    if (xlsx) workbook->SetVersion(xvExcel2007);
     TConversionReport report = FillWorkbook(converter, *workbook);
-    WriteWorkbookFile(*workbook, targetFile);
+    if (xlsx) {
+        WriteXlsxFile(*workbook, targetFile);
+    } else {
+        WriteWorkbookFile(*workbook, targetFile);
+    }
     report.RowsCut = AddCounts(report.RowsCut, workbook->RowsCut());
     report.ColsCut = AddCounts(report.ColsCut, workbook->ColsCut());
     // Written: when the process ends now, its end gives the memory back all at once.

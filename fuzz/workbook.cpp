@@ -11,6 +11,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/Errors.h"
 #include "workbook/XLSWorkbook.h"
+#include "writer/XLSWriter.h"
 
 using namespace quarvel;
 using quarvel::fuzz::Shown;
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::vector<uint8_t> stream;
-    workbook.WriteToStream(&stream);
+    workbook.WriteToStream(TBIFF8Writer(), &stream);
     FUZZ_CHECK(stream.size() >= 512 && stream.size() % 512 == 0, std::to_string(stream.size()) + " bytes");
     FUZZ_CHECK(std::memcmp(stream.data(), kCompoundFileSignature, sizeof kCompoundFileSignature) == 0, Shown(source));
 
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     slow.ApplyStoredValues();
     FillWorkbook(plain, slow, false);
     std::vector<uint8_t> slowStream;
-    slow.WriteToStream(&slowStream);
+    slow.WriteToStream(TBIFF8Writer(), &slowStream);
     FUZZ_CHECK(slowStream == stream, "the workbooks differ with and without reused formats; " + Shown(source));
     return 0;
 }

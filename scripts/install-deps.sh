@@ -5,8 +5,9 @@ packages=(
   build-essential cmake pkg-config zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev
-  python3 python3-xlrd python3-olefile python3-xlwt python3-html5lib
+  python3 python3-xlrd python3-olefile python3-xlwt python3-html5lib python3-openpyxl
   libgsf-bin gnumeric libreoffice-calc-nogui unzip
+  default-jdk-headless libapache-poi-java
   time
   clang libclang-rt-14-dev
 )

@@ -40,11 +40,13 @@ inline constexpr char16_t kEncodingAuto[] = u"auto";
 
 // Dialog filters as name|pattern pairs joined by "|".
 inline constexpr std::string_view kSourceDialogFilter = "CSV file|*.csv|Text file|*.txt|HTML file|*.htm*|Other file|*.*";
-inline constexpr std::string_view kSaveFilterWorkbook = "Excel file|*.xls";
-inline constexpr std::string_view kSaveFilterAll = "Excel file|*.xls|CSV file|*.csv|Text file|*.txt";
+inline constexpr std::string_view kSaveFilterWorkbook = "Excel file|*.xls|Excel workbook|*.xlsx";
+inline constexpr std::string_view kSaveFilterAll =
+    "Excel file|*.xls|Excel workbook|*.xlsx|CSV file|*.csv|Text file|*.txt";
 
-// The save dialog's filter for a source file: workbook, CSV and text targets for a source whose
-// extension, ASCII lower-cased and cut to four characters, is ".htm"; the workbook only otherwise.
+// The save dialog's filter for a source file: workbook (.xls and .xlsx), CSV and text targets for a
+// source whose extension, ASCII lower-cased and cut to four characters, is ".htm"; the workbooks
+// only otherwise.
 std::string_view SaveDialogFilter(std::string_view sourceFile);
 
 // One step of a spin button over a number held as text: down (delta < 0) lowers a value above

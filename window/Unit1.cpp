@@ -444,8 +444,10 @@ void TMainForm::ChooseSource() {
 }
 
 void TMainForm::ChooseTarget() {
+    // A name typed without an extension gets the one of the current target's format.
+    const QString suffix = IsXlsxTarget(targetEdit_->text().toStdString()) ? QStringLiteral("xlsx") : QStringLiteral("xls");
     QString path = services_.SaveFile(this, QStringLiteral("Target file"), DialogFilter(presenter_->SaveFilter()),
-                                      QStringLiteral("xls"), targetEdit_->text());
+                                      suffix, targetEdit_->text());
     if (!path.isEmpty()) targetEdit_->setText(path);
 }
 

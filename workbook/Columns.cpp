@@ -7,7 +7,7 @@
 namespace quarvel {
 
 TXLSColumn::TXLSColumn(TCellFormats& formats, uint16_t formatPosition, int32_t col)
-    : TFormattedObjectNotify(formats, formatPosition), col_(static_cast<uint8_t>(col)) {}
+    : TFormattedObjectNotify(formats, formatPosition), col_(static_cast<uint16_t>(col)) {}
 
 void TXLSColumn::SetWidth(double characters) {
     // nearbyint rounds halves to the even neighbour in the default rounding mode.

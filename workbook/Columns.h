@@ -15,10 +15,11 @@ class TXLSColumn : public TFormattedObjectNotify {
 public:
     static constexpr int32_t DefaultRawWidth = 2500;
 
-    // Only the low 8 bits of col are kept. Raw width 2500, every flag clear.
+    // Column number 0 to 16383 (COLINFO runs are found by slot, so beyond column 255 the number
+    // matters for format changes only). Raw width 2500, every flag clear.
     TXLSColumn(TCellFormats& formats, uint16_t formatPosition, int32_t col);
 
-    uint8_t Col() const { return col_; }
+    uint16_t Col() const { return col_; }
     // Width in 1/256 of a character.
     int32_t RawWidth() const { return rawWidth_; }
     // Width in characters.
@@ -45,7 +46,7 @@ public:
 
 private:
     int32_t rawWidth_ = DefaultRawWidth;
-    uint8_t col_;
+    uint16_t col_;
     uint8_t outlineLevel_ = 0;
     bool hidden_ = false;
     bool collapsed_ = false;

@@ -10,7 +10,7 @@ namespace quarvel {
 
 TXLSRow::TXLSRow(TCellFormats& formats, uint16_t formatPosition, int32_t row)
     : TFormattedObjectNotify(formats, formatPosition),
-      row_(static_cast<uint16_t>(row)),
+      row_(row),
       lastCol_(static_cast<uint16_t>(MaxCol)),
       options_(FormatIndex() != TCellFormats::DefaultCellFormat ? OwnFormat : 0) {}
 
@@ -25,10 +25,9 @@ void TXLSRows::SetOnFormatChange(TFormatChangeEvent handler) {
 
 int TXLSRows::IndexOf(int32_t row) const {
     if (row < 0 || items_.empty() || row > MaxRow) return -1;
-    const uint16_t key = static_cast<uint16_t>(row);
-    auto it = std::lower_bound(items_.begin(), items_.end(), key,
-                               [](const auto& r, uint16_t k) { return r->Row() < k; });
-    if (it == items_.end() || (*it)->Row() != key) return -1;
+    auto it = std::lower_bound(items_.begin(), items_.end(), row,
+                               [](const auto& r, int32_t k) { return r->Row() < k; });
+    if (it == items_.end() || (*it)->Row() != row) return -1;
     return static_cast<int>(it - items_.begin());
 }
 
@@ -38,8 +37,7 @@ TXLSRow* TXLSRows::Find(int32_t row) const {
 }
 
 TXLSRow& TXLSRows::Add(int32_t row) {
-    // The row number is kept in 16 bits: a larger one would land on another row's place.
-    if (row < 0 || row > MaxRow || row > 0xFFFF) throw ListIndexError(row);
+    if (row < 0 || row > MaxRow) throw ListIndexError(row);
     if (!items_.empty() && items_.back()->Row() < row) {
         items_.push_back(std::make_unique<TXLSRow>(formats_, TCellFormats::DefaultCellFormat, row));
         items_.back()->SetOnFormatChange(onFormatChange_);
@@ -76,7 +74,7 @@ void TXLSRows::GetRowRecord(int i, TByteSpan& body) const {
     // Written through a copy of the span, which the compiler keeps in registers (the caller's span
     // lives in memory), and handed back: this runs once per row.
     TByteSpan out = body;
-    PutRow(out, row.Row(), row.FirstCol(), row.LastCol() > 255 ? 255 : row.LastCol(), row.Height(), options,
+    PutRow(out, static_cast<uint16_t>(row.Row()), row.FirstCol(), row.LastCol() > 255 ? 255 : row.LastCol(), row.Height(), options,
            static_cast<uint16_t>(row.FormatIndex()));
     body = out;
 }

@@ -23,11 +23,12 @@ public:
     static constexpr uint16_t CustomHeight = 0x0040;  // the height is the row's own, not the font's
     static constexpr uint16_t OwnFormat = 0x0080;
 
-    // Row number stored in 16 bits; first column 0, last column MaxCol, height 255 twentieths;
-    // options 0x80 when created on a format other than 15, else 0.
+    // Row number (0-based, up to the last row of a 1,048,576-row sheet); first column 0, last
+    // column MaxCol, height 255 twentieths; options 0x80 when created on a format other than 15,
+    // else 0.
     TXLSRow(TCellFormats& formats, uint16_t formatPosition, int32_t row);
 
-    uint16_t Row() const { return row_; }
+    int32_t Row() const { return row_; }
     uint16_t FirstCol() const { return firstCol_; }
     void SetFirstCol(uint16_t value) { firstCol_ = value; }
     uint16_t LastCol() const { return lastCol_; }
@@ -43,7 +44,7 @@ public:
     int32_t GetIndex() const override { return row_; }
 
 private:
-    uint16_t row_;
+    int32_t row_;
     uint16_t firstCol_ = 0;
     uint16_t lastCol_;
     uint16_t height_ = 255;
@@ -70,8 +71,8 @@ public:
     int IndexOf(int32_t row) const;
     // The row's entry, or null.
     TXLSRow* Find(int32_t row) const;
-    // The row's entry, created on format 15 when missing; the list stays sorted. A row that
-    // the 16-bit row number cannot hold, or beyond MaxRow, is a list index error.
+    // The row's entry, created on format 15 when missing; the list stays sorted. A row below 0 or
+    // beyond MaxRow is a list index error.
     TXLSRow& Add(int32_t row);
     // The entry at position i; outside the list a list index error.
     TXLSRow& Items(int i) const;
@@ -80,7 +81,8 @@ public:
     void Sort();
 
     // Writes the 16-byte ROW record body of the entry at position i into buffer (biff/SheetRecords.h
-    // holds the record's layout).
+    // holds the record's layout; the row number in 16 bits: only rows of a BIFF8 sheet, up to 65535,
+    // have a ROW record).
     void GetRowRecord(int i, uint8_t* buffer) const;
     void GetRowRecord(int i, TByteSpan& body) const;
 

@@ -395,11 +395,14 @@ void TXLSWriter::WriteMargins(const TSheet& sheet) {
     }
 }
 
-// One ROW per row object, in ascending row order, before every cell record.
+// One ROW per row object, in ascending row order, before every cell record. Rows beyond the BIFF8
+// sheet are left out, as their cells are.
 void TXLSWriter::WriteRows(const TSheet& sheet) {
     const TXLSRows& rows = sheet.Rows();
-    for (int i = 0; i < rows.Count(); ++i)
+    for (int i = 0; i < rows.Count(); ++i) {
+        if (static_cast<uint32_t>(rows.Items(i).Row()) > kLastBiffRow) break;
         records_.Write(ridROW, RowSize, [&](TByteSpan& body) { rows.GetRowRecord(i, body); });
+    }
 }
 
 // -------------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "tests/converter/ConverterSupport.h"
 #include "workbook/XLSWorkbook.h"
+#include "writer/XLSWriter.h"
 
 namespace quarvel {
 namespace {
@@ -136,7 +137,7 @@ TConversionReport ExpectWorkbookReadsBack(const std::string& page, const std::st
     workbook.ApplyStoredValues();
     const TConversionReport report = FillWorkbook(converter, workbook);
     std::vector<uint8_t> stream;
-    workbook.WriteToStream(&stream);
+    workbook.WriteToStream(TBIFF8Writer(), &stream);
     test::TTempDir dir;
     test::WriteBytes(dir.File("page.xls"), std::string(stream.begin(), stream.end()));
     const test::TSheetView file = test::ReadWorkbookFile(dir.File("page.xls"));
@@ -301,7 +302,7 @@ TEST(HostileInput, ManyWideSpansStayBounded) {
     EXPECT_EQ(report.MergesDropped, 49);
     EXPECT_EQ(workbook.Sheets()[0].MergedCells().Count(), 1);
     std::vector<uint8_t> stream;
-    workbook.WriteToStream(&stream);
+    workbook.WriteToStream(TBIFF8Writer(), &stream);
     EXPECT_GT(stream.size(), 512u);
     EXPECT_LT(PeakMiB() - before, 200);
 }

@@ -87,8 +87,8 @@ TEST(SaveDialogFilter, OffersTextTargetsForHtmlSourcesOnly) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Source);
-        EXPECT_EQ(SaveDialogFilter(c.Source), c.All ? "Excel file|*.xls|CSV file|*.csv|Text file|*.txt"
-                                                    : "Excel file|*.xls");
+        EXPECT_EQ(SaveDialogFilter(c.Source), c.All ? "Excel file|*.xls|Excel workbook|*.xlsx|CSV file|*.csv|Text file|*.txt"
+                                                    : "Excel file|*.xls|Excel workbook|*.xlsx");
     }
 }
 

@@ -398,8 +398,9 @@ private slots:
         QCOMPARE(fakes_.OpenCalls[1].Start, QStringLiteral("/data/in.csv"));
         QCOMPARE(Edit("sourceEdit")->text(), QStringLiteral("/data/in.csv"));
 
-        const QString workbookOnly = QStringLiteral("Excel file (*.xls)");
-        const QString all = QStringLiteral("Excel file (*.xls);;CSV file (*.csv);;Text file (*.txt)");
+        const QString workbookOnly = QStringLiteral("Excel file (*.xls);;Excel workbook (*.xlsx)");
+        const QString all =
+            QStringLiteral("Excel file (*.xls);;Excel workbook (*.xlsx);;CSV file (*.csv);;Text file (*.txt)");
         struct TCase {
             const char* Source;
             QString Filter;

@@ -104,7 +104,7 @@ TEST_F(RowsTest, AddKeepsOneSortedEntryPerRow) {
     EXPECT_EQ(ErrorText([&] { rows.Items(5); }), "List index out of bounds (5)");
 }
 
-// Row numbers are 16 bits: a row beyond the sheet would wrap onto another row's place.
+// A row beyond the sheet's limits is not part of it, and one beyond 16 bits keeps its number.
 TEST_F(RowsTest, RowsBeyondTheSheetAreLeftOut) {
     rows.Add(10);
     EXPECT_THROW(rows.Add(MaxRow + 1), Error);
@@ -143,7 +143,7 @@ TEST(Row, CreatedOnAnOwnFormatIsFlagged) {
     TCellFormats formats(&fonts, true);
     EXPECT_EQ(TXLSRow(formats, 21, 1).Options(), TXLSRow::OwnFormat);
     EXPECT_EQ(TXLSRow(formats, 15, 1).Options(), 0);
-    EXPECT_EQ(TXLSRow(formats, 15, 70000).Row(), 70000 - 65536) << "16-bit row number";
+    EXPECT_EQ(TXLSRow(formats, 15, 70000).Row(), 70000) << "the whole row number, for sheets beyond 65,536 rows";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -202,8 +202,9 @@ TEST_F(ColumnsTest, OnlyTheFirst256SlotsAreWritten) {
     EXPECT_EQ(ColInfo(), (std::vector<std::string>{"FA 00 FF 00 C4 09 0F 00 00 00 00 00"}));
     columns.EnsureColumns(300, 1);
     ASSERT_NE(columns.Items(300), nullptr);
-    EXPECT_EQ(columns.Items(300)->Col(), 300 & 0xFF);
-    EXPECT_EQ(columns.Items(300)->GetIndex(), 44);
+    // The whole column number: a format change of column 300 goes to column 300.
+    EXPECT_EQ(columns.Items(300)->Col(), 300);
+    EXPECT_EQ(columns.Items(300)->GetIndex(), 300);
 }
 
 TEST_F(ColumnsTest, WidthRoundsHalvesToEvenAndRejectsOutOfRange) {
@@ -265,7 +266,8 @@ TEST_F(ColumnsTest, ColumnsReportFormatChangesWithTheirNumber) {
         [&](TFormattedObjectNotify&, TCellFormat&, int32_t index) { reported.push_back(index); });
     columns.EnsureColumns(258, 1);
     columns.Items(258)->SetFormatOptions(foWrapText);
-    EXPECT_EQ(reported, std::vector<int>{2});
+    // Column 258 itself (a sheet of 16,384 columns has it), not column 2 of its low 8 bits.
+    EXPECT_EQ(reported, std::vector<int>{258});
 }
 
 }  // namespace
