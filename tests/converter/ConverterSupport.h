@@ -19,6 +19,7 @@
 #include "converter/Converter.h"
 #include "converter/SheetBuilder.h"
 #include "platform/Files.h"
+#include "platform/Locale.h"
 #include "platform/Text.h"
 #include "tests/platform/PlatformSupport.h"
 #include "workbook/XLSWorkbook.h"
@@ -166,6 +167,19 @@ inline TSheetView ReadWorkbookFile(const std::string& path) {
 
 // ---------------------------------------------------------------------------------------------
 // The sheet a conversion meant to write, in the same terms.
+
+// German conventions: "," and ".", dd.MM.yyyy, HH:mm:ss, no AM/PM strings (as glibc's de_DE).
+inline TLocaleInfo GermanLocale() {
+    TLocaleInfo german;
+    german.DecimalSeparator = u',';
+    german.ThousandSeparator = u'.';
+    german.DateSeparator = u'.';
+    german.ShortDateFormat = u"dd.MM.yyyy";
+    german.LongTimeFormat = u"HH:mm:ss";
+    german.TimeAMString = u"";
+    german.TimePMString = u"";
+    return german;
+}
 
 // Runs the conversion's reading and flattening in this process and fills a workbook the way the
 // program does; settings from the same arguments as the program's.

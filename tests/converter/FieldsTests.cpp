@@ -9,6 +9,7 @@
 
 #include "converter/Fields.h"
 #include "platform/Text.h"
+#include "tests/converter/ConverterSupport.h"
 
 namespace quarvel {
 namespace {
@@ -17,17 +18,7 @@ namespace {
 TLocaleSettings Us() { return LocaleSettings(TLocaleInfo{}, 2025); }
 
 // German conventions: "," and ".", dd.MM.yyyy, HH:mm:ss, no AM/PM strings (as glibc's de_DE).
-TLocaleSettings German() {
-    TLocaleInfo info;
-    info.DecimalSeparator = u',';
-    info.ThousandSeparator = u'.';
-    info.DateSeparator = u'.';
-    info.ShortDateFormat = u"dd.MM.yyyy";
-    info.LongTimeFormat = u"HH:mm:ss";
-    info.TimeAMString = u"";
-    info.TimePMString = u"";
-    return LocaleSettings(info, 2025);
-}
+TLocaleSettings German() { return LocaleSettings(test::GermanLocale(), 2025); }
 
 // French conventions as glibc's fr_FR gives them: "," and a narrow no-break space (U+202F),
 // dd/MM/yyyy, HH:mm:ss, no AM/PM strings.

@@ -28,18 +28,6 @@ const std::string kRichPage =
     "<tr><td>1,234.5</td><td><img src=x alt=\"two words\"></td></tr><br><hr>"
     "<p>&lt;x&gt; &quot;q&quot;</p><td colspan=0 rowspan=2>z</td></tr></table></html>";
 
-TLocaleInfo GermanLocale() {
-    TLocaleInfo german;
-    german.DecimalSeparator = u',';
-    german.ThousandSeparator = u'.';
-    german.DateSeparator = u'.';
-    german.ShortDateFormat = u"dd.MM.yyyy";
-    german.LongTimeFormat = u"HH:mm:ss";
-    german.TimeAMString = u"";
-    german.TimePMString = u"";
-    return german;
-}
-
 // Peak resident memory of this process so far, in MiB.
 long PeakMiB() {
     struct rusage usage {};
@@ -50,7 +38,7 @@ long PeakMiB() {
 // Every field of every line, in US and German conventions: a number or a date has a format code,
 // text has none, and no value is NaN or infinite.
 void ExpectFieldsClassify(const TConverter& converter) {
-    const TLocaleSettings locales[] = {LocaleSettings(TLocaleInfo{}, 2025), LocaleSettings(GermanLocale(), 2025)};
+    const TLocaleSettings locales[] = {LocaleSettings(TLocaleInfo{}, 2025), LocaleSettings(test::GermanLocale(), 2025)};
     std::vector<WideString> fields;
     TFieldValue value;
     for (const WideString& line : converter.Lines) {

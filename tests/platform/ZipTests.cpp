@@ -33,11 +33,7 @@ using test::WriteBytes;
 // ---------------------------------------------------------------------------------------------
 // Helpers
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+std::string Quote(const std::string& s) { return test::ShellQuote(s); }
 
 struct TRunResult {
     int Status = -1;

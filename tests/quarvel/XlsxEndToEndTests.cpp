@@ -24,22 +24,12 @@ using test::RunQuarvel;
 using test::TRun;
 using test::TTempDir;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+std::string Quote(const std::string& text) { return test::ShellQuote(text); }
 
 // Runs a shell command; its status and what it printed (stdout and stderr).
 std::pair<int, std::string> Shell(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, ""};
-    char buffer[65536];
-    size_t n;
-    while ((n = ::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    test::TCommandResult result = test::Run(command);
+    return {result.status, std::move(result.output)};
 }
 
 std::string Script(const std::string& name) { return Quote(std::string(QUARVEL_READERS_DIR) + "/" + name); }
