@@ -87,6 +87,7 @@ private:
     void OpenInPlace(const struct ::stat& target);
     void StartSpool();
     void SendSpool();
+    void StartWriteBack();
     void RemoveTemporary() noexcept;
     [[noreturn]] void Fail(int code);
     [[noreturn]] void AbortAndFail(int code);
@@ -101,6 +102,7 @@ private:
     uint64_t size_ = 0;
     uint64_t sent_ = 0;     // bytes already written to an unseekable target
     bool sync_ = true;
+    uint64_t flushed_ = 0;  // bytes of the temporary file whose write-back has been started
     bool open_ = false;
     bool inPlace_ = false;
     bool regular_ = true;   // the file written is a regular file
