@@ -24,6 +24,10 @@
 #ifndef QUARVEL_VERSION
 #define QUARVEL_VERSION "0.0.0"
 #endif
+// Where an installation puts the copyright file with the licence's text.
+#ifndef QUARVEL_COPYRIGHT_FILE
+#define QUARVEL_COPYRIGHT_FILE "/usr/share/doc/quarvel/copyright"
+#endif
 
 namespace {
 
@@ -181,7 +185,9 @@ int main(int argc, char** argv) {
         return kExitWritten;
     }
     if (!args.empty() && args[0] == "--version") {
-        std::cout << "quarvel " << QUARVEL_VERSION << "\n";
+        std::cout << "quarvel " << QUARVEL_VERSION << "\n"
+                  << "Copyright (C) 2026 The QUARVEL developers\n"
+                  << "Licence: MIT (see " QUARVEL_COPYRIGHT_FILE ")\n";
         return kExitWritten;
     }
 

@@ -4,11 +4,12 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev libqt6svg6
   python3 python3-xlrd python3-olefile python3-xlwt python3-html5lib python3-openpyxl
   libgsf-bin gnumeric libreoffice-calc-nogui unzip
   default-jdk-headless libapache-poi-java
   time
+  lintian desktop-file-utils groff-base man-db
   clang libclang-rt-14-dev
 )
 missing=()

@@ -1,6 +1,8 @@
 #include "window/FormPresenter.h"
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "platform/Errors.h"
 
@@ -104,6 +106,19 @@ int SeparatorEntryIndex(const WideString& setting, const std::vector<WideString>
         if (entries[i] == setting) return static_cast<int>(i);
     }
     return -1;
+}
+
+std::string ReadmeFile(const std::string& programFolder, const std::string& installedDocFolder,
+                       const std::string& sourceFolder) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> candidates;
+    if (!programFolder.empty()) candidates.push_back(fs::path(programFolder) / installedDocFolder / "README.md");
+    if (!sourceFolder.empty()) candidates.push_back(fs::path(sourceFolder) / "README.md");
+    for (const fs::path& candidate : candidates) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+    }
+    return {};
 }
 
 std::string CompletedStatus(const TConversionReport& report) {

@@ -80,6 +80,13 @@ std::string CompletedStatus(const TConversionReport& report);
 // The status after a failed conversion: "Process failed: " and the error's message.
 std::string FailedStatus(std::string_view message);
 
+// The README the window's link opens: the installed one, <programFolder>/<installedDocFolder>/README.md
+// (the documents' folder written relative to the program's), when it is there; else the one at the
+// top of the source tree the program was built from, <sourceFolder>/README.md, when that is there
+// (a program run from its build tree); else nothing (empty). The path is given in its normal form.
+std::string ReadmeFile(const std::string& programFolder, const std::string& installedDocFolder,
+                       const std::string& sourceFolder);
+
 // What the window does for the presenter.
 class TFormView {
 public:

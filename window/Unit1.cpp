@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,11 +20,19 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <QUrl>
 #include <QToolButton>
 #include <QValidator>
 #include <QVBoxLayout>
 
 #include "platform/Files.h"
+
+#ifndef QUARVEL_DOCS_FROM_PROGRAM
+#define QUARVEL_DOCS_FROM_PROGRAM "../share/doc/quarvel"
+#endif
+#ifndef QUARVEL_SOURCE_TREE
+#define QUARVEL_SOURCE_TREE ""
+#endif
 
 namespace quarvel {
 
@@ -78,7 +87,7 @@ private:
     const std::vector<WideString>& entries_;
 };
 
-// A label that opens a web page when clicked: blue, underlined, with the hand cursor.
+// A label that opens a document when clicked: blue, underlined, with the hand cursor.
 class TLinkLabel : public QLabel {
 public:
     TLinkLabel(const QString& text, std::function<void()> onClick, QWidget* parent)
@@ -145,10 +154,13 @@ TMainForm::TMainForm(const TConversionSettings& settings, std::string programPat
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       converter_(std::move(locale), std::move(codePage)),
       services_(std::move(services)),
-      commandLineError_(std::move(commandLineError)) {
+      commandLineError_(std::move(commandLineError)),
+      readme_(ReadmeFile(QCoreApplication::applicationDirPath().toStdString(), QUARVEL_DOCS_FROM_PROGRAM,
+                         QUARVEL_SOURCE_TREE)) {
     converter_.Settings = settings;
     presenter_ = std::make_unique<TFormPresenter>(converter_, static_cast<TFormView&>(*this), std::move(programPath));
     setWindowTitle(QLatin1String(kWindowTitle));
+    setWindowIcon(QIcon(QLatin1String(kWindowIconResource)));
     QFont windowFont = font();
     windowFont.setFamilies({QStringLiteral("Tahoma")});
     windowFont.setStyleHint(QFont::SansSerif);
@@ -352,9 +364,20 @@ void TMainForm::BuildWidgets() {
     goButton_ = new QPushButton(QStringLiteral("Go"), this);
     goButton_->setObjectName(QStringLiteral("goButton"));
     grid->addWidget(goButton_, kLastRow, 1, Qt::AlignLeft);
-    linkLabel_ = new TLinkLabel(QLatin1String(kHomePageText),
-                                [this] { services_.OpenUrl(QUrl(QLatin1String(kHomePageUrl))); }, this);
+    const QString readme = QString::fromStdString(readme_);
+    linkLabel_ = new TLinkLabel(
+        QLatin1String(kReadmeLinkText),
+        [this, readme] {
+            if (!readme.isEmpty()) services_.OpenUrl(QUrl::fromLocalFile(readme));
+        },
+        this);
     linkLabel_->setObjectName(QStringLiteral("linkLabel"));
+    if (readme.isEmpty()) {
+        linkLabel_->setEnabled(false);
+        linkLabel_->setToolTip(QStringLiteral("The README was not found"));
+    } else {
+        linkLabel_->setToolTip(QStringLiteral("Opens the README: ") + readme);
+    }
     grid->addWidget(linkLabel_, kLastRow, 2, Qt::AlignRight | Qt::AlignBottom);
     label("All parameters are unessential", kLastRow, 5, Qt::AlignRight | Qt::AlignBottom);
 }
@@ -519,7 +542,7 @@ int RunMainWindow(int& argc, char** argv, const TConversionSettings& settings, c
     QApplication::setApplicationName(QStringLiteral("quarvel"));
     QApplication::setApplicationDisplayName(QLatin1String(kWindowTitle));
     QApplication::setDesktopFileName(QStringLiteral("quarvel"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
+    QApplication::setWindowIcon(QIcon(QLatin1String(kWindowIconResource)));
     TMainForm window(settings, ProgramPath(argv && argc > 0 ? argv[0] : nullptr), commandLineError,
                      ReadProcessLocale(), TCodePage::FromProcessLocale(), DesktopServices());
     window.show();

@@ -28,9 +28,11 @@ namespace quarvel {
 
 // Caption of the window and name of the application.
 inline constexpr char kWindowTitle[] = "QUARVEL";
-// The link label at the bottom of the input panel and the page it opens.
-inline constexpr char kHomePageText[] = "QUARVEL project";
-inline constexpr char kHomePageUrl[] = "https://quarvel.example.org/";
+// The link label at the bottom of the input panel: it opens the README (see ReadmeFile), the
+// installed one or, run from a build tree, the source tree's.
+inline constexpr char kReadmeLinkText[] = "QUARVEL README";
+// The window's icon, a resource built into the window.
+inline constexpr char kWindowIconResource[] = ":/quarvel/quarvel.svg";
 
 // The 16 standard colours of the border colour picker, in list order, under their plain names.
 struct TStandardColor {
@@ -54,6 +56,8 @@ public:
 
     TFormPresenter& Presenter() { return *presenter_; }
     TPlatformServices& Services() { return services_; }
+    // The README the link opens, empty when there is none (the link is then disabled).
+    const std::string& Readme() const { return readme_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +82,7 @@ private:
     std::unique_ptr<TFormPresenter> presenter_;
     TPlatformServices services_;
     std::string commandLineError_;
+    std::string readme_;
     bool busy_ = false;
     bool panelEnabled_ = true;
     bool shown_ = false;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <regex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,10 +32,13 @@ TEST(Program, HelpAndVersion) {
         EXPECT_EQ(run.Out.rfind("Usage: quarvel", 0), 0u) << run.Out;
         EXPECT_EQ(run.Err, "");
     }
+    // The version, the copyright and the licence, one line each.
     TRun run = RunQuarvel({"--version"});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out.rfind("quarvel ", 0), 0u);
-    EXPECT_EQ(run.Out.back(), '\n');
+    EXPECT_TRUE(std::regex_match(run.Out, std::regex("quarvel [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                                     "Copyright \\(C\\) 20[0-9]{2} The QUARVEL developers\n"
+                                                     "Licence: MIT \\(see /[^ ]*/share/doc/quarvel/copyright\\)\n")))
+        << run.Out;
     EXPECT_EQ(run.Err, "");
 }
 

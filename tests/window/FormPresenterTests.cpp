@@ -1,9 +1,15 @@
 // The main window's logic without widgets: spin steps, typed-character rules, the divider and
-// terminator boxes, the save filter, the status texts, and what each event and the Go button do.
+// terminator boxes, the save filter, the README the link opens, the status texts, and what each event
+// and the Go button do.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <stdexcept>
+#include <string>
+
+#include <unistd.h>
 
 #include "platform/Errors.h"
 #include "window/FormPresenter.h"
@@ -90,6 +96,39 @@ TEST(SaveDialogFilter, OffersTextTargetsForHtmlSourcesOnly) {
         EXPECT_EQ(SaveDialogFilter(c.Source), c.All ? "Excel file|*.xls|Excel workbook|*.xlsx|CSV file|*.csv|Text file|*.txt"
                                                     : "Excel file|*.xls|Excel workbook|*.xlsx");
     }
+}
+
+// The link's README: the installed one beside the program's folder first, the source tree's next.
+TEST(ReadmeFile, TakesTheInstalledReadmeThenTheSourceTreesThenNone) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("quarvel-readme-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "usr/bin");
+    fs::create_directories(root / "usr/share/doc/quarvel");
+    fs::create_directories(root / "src");
+    fs::create_directories(root / "empty/bin");
+    fs::create_directories(root / "dironly/share/doc/quarvel/README.md");  // a folder, not the file
+    fs::create_directories(root / "dironly/bin");
+    std::ofstream(root / "usr/share/doc/quarvel/README.md") << "installed\n";
+    std::ofstream(root / "src/README.md") << "source\n";
+    const std::string docs = "../share/doc/quarvel";
+    struct TCase {
+        std::string ProgramFolder, SourceFolder;
+        std::string Expected;
+    } cases[] = {
+        {(root / "usr/bin/").string(), (root / "src").string(), (root / "usr/share/doc/quarvel/README.md").string()},
+        {(root / "usr/bin").string(), "", (root / "usr/share/doc/quarvel/README.md").string()},
+        {(root / "empty/bin/").string(), (root / "src").string(), (root / "src/README.md").string()},
+        {(root / "dironly/bin/").string(), (root / "src").string(), (root / "src/README.md").string()},
+        {"", (root / "src/").string(), (root / "src/README.md").string()},
+        {(root / "empty/bin/").string(), (root / "empty").string(), ""},
+        {"", "", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.ProgramFolder + " | " + c.SourceFolder);
+        EXPECT_EQ(ReadmeFile(c.ProgramFolder, docs, c.SourceFolder), c.Expected);
+    }
+    fs::remove_all(root);
 }
 
 TEST(StatusTexts, SayWhatWasLeftOutOrWhyItFailed) {

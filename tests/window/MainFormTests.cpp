@@ -1,12 +1,15 @@
 // The main window's real widgets under the offscreen platform: initial state, Go enabling, status
 // texts, the echo after every kind of change, spin limits, typed characters, the dialogs and their
-// filters, the settings of the command line, Go runs that succeed and fail, the link label, and the
-// program without a display.
+// filters, the settings of the command line, Go runs that succeed and fail, the link label and the
+// README it opens, the window's icon, and the program without a display.
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -546,14 +549,43 @@ private slots:
         QCOMPARE(Edit("statusEdit")->toolTip(), Status());
     }
 
-    void theLinkLabelOpensTheHomePage() {
+    // Run from the build tree (no installed README beside the test program), the link opens the
+    // source tree's README as a file URL and its tooltip names that file.
+    void theLinkLabelOpensTheReadme() {
         Open();
         QLabel* link = Find<QLabel>(form_.get(), "linkLabel");
         QVERIFY(link->font().underline());
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(link->isEnabled());
         Click(link);
         QCOMPARE(fakes_.Urls.size(), size_t(1));
-        QCOMPARE(fakes_.Urls[0], QUrl(QLatin1String(kHomePageUrl)));
+        const QUrl url = fakes_.Urls[0];
+        QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
+        const QFileInfo readme(url.toLocalFile());
+        QVERIFY2(readme.isFile(), qPrintable(url.toString()));
+        QCOMPARE(readme.fileName(), QStringLiteral("README.md"));
+        QCOMPARE(readme.canonicalFilePath(), QFileInfo(QStringLiteral(QUARVEL_SOURCE_DIR "/README.md")).canonicalFilePath());
+        QVERIFY(ReadFile(readme.filePath()).startsWith("# QUARVEL"));
+        QCOMPARE(QString::fromStdString(form_->Readme()), readme.filePath());
+        QVERIFY(link->toolTip().contains(readme.filePath()));
+    }
+
+    // The window carries its own icon, drawn from the SVG resource; the drawing needs the toolkit's
+    // SVG plugin (libqt6svg6).
+    void theWindowHasItsOwnIcon() {
+        QFile resource{QLatin1String(kWindowIconResource)};
+        QVERIFY2(resource.open(QIODevice::ReadOnly), "the icon is not built into the window");
+        QVERIFY(resource.readAll().contains("<svg"));
+        if (!QImageReader::supportedImageFormats().contains("svg")) QSKIP("no SVG image plugin (libqt6svg6) installed");
+        Open();
+        const QIcon icon = form_->windowIcon();
+        QVERIFY(!icon.isNull());
+        const QImage image = icon.pixmap(QSize(48, 48)).toImage();
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size(), QSize(48, 48));
+        // Drawn, not blank: the sheet's green heading row is there.
+        QColor heading = image.pixelColor(24, 8);
+        QVERIFY2(heading.green() > heading.red() && heading.green() > heading.blue(), qPrintable(heading.name()));
     }
 
     void withoutADisplayTheProgramPrintsTheUsageAndExits2() {
