@@ -2,7 +2,9 @@
 # Installs the dependencies, checks that the includes follow the layers, builds from scratch and
 # runs every test twice: in a normal build (build-test/) and in a build under AddressSanitizer +
 # UndefinedBehaviorSanitizer (build-asan/); then runs each fuzz harness for a minute in a clang
-# build (build-fuzz/). The build/ folder of scripts/run-example.sh is left alone.
+# build (build-fuzz/), and last builds the Debian package (build-package/), checks it with lintian,
+# installs it and converts with the installed program. The build/ folder of scripts/run-example.sh
+# is left alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -21,3 +23,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 ./scripts/fuzz.sh 60
+
+./scripts/package.sh --install
