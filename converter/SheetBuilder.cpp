@@ -414,15 +414,15 @@ private:
 // The model names files in UTF-16 and the writer turns the name into UTF-8 bytes. A path whose
 // bytes are not UTF-8 would not survive that trip, so such a target is written from memory under
 // its own bytes instead.
-void WriteWorkbookFile(TXLSWorkbook& workbook, const std::string& targetFile) {
+void WriteWorkbookFile(TXLSWorkbook& workbook, const std::string& targetFile, const TWorkbookWriter& writer) {
     const WideString name = Utf8ToUtf16(targetFile);
     workbook.SetFilename(name);
     if (Utf16ToUtf8(name) == targetFile) {
-        workbook.Write(TBIFF8Writer());
+        workbook.Write(writer);
         return;
     }
     std::vector<uint8_t> bytes;
-    workbook.WriteToStream(TBIFF8Writer(), &bytes);
+    workbook.WriteToStream(writer, &bytes);
     WriteFileAtomic(targetFile, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
@@ -468,9 +468,9 @@ TConversionReport BuildWorkbook(TConverter& converter, const std::string& target
     if (xlsx) workbook->SetVersion(xvExcel2007);
     TConversionReport report = FillWorkbook(converter, *workbook);
     if (xlsx) {
-        WriteXlsxFile(*workbook, targetFile);
+        WriteWorkbookFile(*workbook, targetFile, TXlsxWriter());
     } else {
-        WriteWorkbookFile(*workbook, targetFile);
+        WriteWorkbookFile(*workbook, targetFile, TBIFF8Writer());
     }
     report.RowsCut = AddCounts(report.RowsCut, workbook->RowsCut());
     report.ColsCut = AddCounts(report.ColsCut, workbook->ColsCut());

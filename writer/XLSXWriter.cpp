@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "platform/Zip.h"
 #include "workbook/SheetData.h"
 #include "workbook/XLSWorkbook.h"
@@ -46,14 +47,10 @@ void StreamPart(TZipWriter& zip, std::string_view name, Writer&& write) {
     zip.EndMember();
 }
 
-}  // namespace
-
+// The package of a readied workbook into sink. On failure the archive is incomplete; the owner of
+// the sink discards it.
 void WriteXlsx(TXLSWorkbook& workbook, TZipSink& sink) {
-    if (!workbook.Password().empty()) throw Error("Workbooks with a password can not be written");
-    workbook.PrepareWrite();
-    // The cut counts describe the last write; this format holds every cell the model can store.
-    workbook.SetCutCounts(0, 0);
-
+    // The cut counts stay at the model's zero: this format holds every cell the model can store.
     TSheets& sheets = workbook.Sheets();
     const int count = sheets.Count();
     const bool progress = static_cast<bool>(workbook.OnProgress());
@@ -78,23 +75,25 @@ void WriteXlsx(TXLSWorkbook& workbook, TZipSink& sink) {
         });
     }
     zip.Finish();
-    if (progress) workbook.OnProgress()(workbook, 100);
 }
 
-void WriteXlsxFile(TXLSWorkbook& workbook, const std::string& path) {
-    if (path.empty()) throw Error("Filename is missing");
-    TAtomicFile file(path);
+}  // namespace
+
+void TXlsxWriter::WriteWorkbook(TXLSWorkbook& workbook, std::vector<uint8_t>* stream) const {
+    if (!workbook.Password().empty()) throw Error("Workbooks with a password can not be written");
+    if (stream) {
+        std::vector<uint8_t> bytes;
+        TZipMemorySink sink(bytes);
+        WriteXlsx(workbook, sink);
+        stream->swap(bytes);
+        return;
+    }
+    if (workbook.Filename().empty()) throw Error("Filename is missing");
+    TAtomicFile file(Utf16ToUtf8(workbook.Filename()));
     TAtomicFileSink sink(file);
     // An exception abandons the file: its destructor removes the temporary file.
     WriteXlsx(workbook, sink);
     file.Commit();
-}
-
-void WriteXlsxToBuffer(TXLSWorkbook& workbook, std::vector<uint8_t>& out) {
-    std::vector<uint8_t> bytes;
-    TZipMemorySink sink(bytes);
-    WriteXlsx(workbook, sink);
-    out.swap(bytes);
 }
 
 }  // namespace quarvel

@@ -9,26 +9,25 @@
 // per cent less).
 //
 // A sheet of this format holds 1,048,576 rows of 16,384 columns: every cell the model can store.
-// The workbook is readied as for the BIFF8 writer (calculation options into the sheets' records,
+// The workbook readies itself as for the BIFF8 writer (calculation options into the sheets' records,
 // progress from 0 to 100); a workbook with a password is refused, as there.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "workbook/WorkbookWriter.h"
 
 namespace quarvel {
 
 class TXLSWorkbook;
-class TZipSink;
 
-// Writes the package into sink. On failure the archive is incomplete; the owner of the sink
-// discards it.
-void WriteXlsx(TXLSWorkbook& workbook, TZipSink& sink);
-// Writes the package to path (UTF-8 bytes) through the atomic writer: the target appears only
-// whole, and a failure leaves an existing target as it was.
-void WriteXlsxFile(TXLSWorkbook& workbook, const std::string& path);
-// The package's bytes into out (replaced only on success).
-void WriteXlsxToBuffer(TXLSWorkbook& workbook, std::vector<uint8_t>& out);
+// The .xlsx writer behind TXLSWorkbook::Write: to the workbook's Filename through the atomic
+// writer (the target appears only whole, a failure leaves an existing one as it was), or into
+// *stream.
+class TXlsxWriter final : public TWorkbookWriter {
+public:
+    void WriteWorkbook(TXLSWorkbook& workbook, std::vector<uint8_t>* stream) const override;
+};
 
 }  // namespace quarvel

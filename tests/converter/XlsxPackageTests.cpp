@@ -35,7 +35,7 @@ public:
 
 std::map<std::string, std::string> Parts(TXLSWorkbook& workbook, std::vector<std::string>* order = nullptr) {
     std::vector<uint8_t> bytes;
-    WriteXlsxToBuffer(workbook, bytes);
+    workbook.WriteToStream(TXlsxWriter(), &bytes);
     std::map<std::string, std::string> parts;
     for (const TZipMember& member : ReadZip(bytes)) {
         EXPECT_EQ(member.Method, 8) << member.Name << " is deflated";
@@ -224,7 +224,7 @@ TEST(Package, AWorkbookWithAPasswordIsRefused) {
     TXLSWorkbook workbook(UsLocaleInfo());
     workbook.SetPassword(u"secret");
     std::vector<uint8_t> bytes = {1, 2, 3};
-    EXPECT_THROW_MSG(WriteXlsxToBuffer(workbook, bytes), Error, "Workbooks with a password can not be written");
+    EXPECT_THROW_MSG(workbook.WriteToStream(TXlsxWriter(), &bytes), Error, "Workbooks with a password can not be written");
     EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3})) << "the buffer is replaced only on success";
 }
 
@@ -235,7 +235,7 @@ TEST(Package, ProgressRunsFromZeroToAHundred) {
     std::vector<int32_t> seen;
     workbook.SetOnProgress([&](TXLSWorkbook&, int32_t percent) { seen.push_back(percent); });
     std::vector<uint8_t> bytes;
-    WriteXlsxToBuffer(workbook, bytes);
+    workbook.WriteToStream(TXlsxWriter(), &bytes);
     ASSERT_GE(seen.size(), 3u);
     EXPECT_EQ(seen.front(), 0);
     EXPECT_EQ(seen.back(), 100);
