@@ -202,14 +202,21 @@ public:
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
             ::unsetenv("QT_QPA_PLATFORM");
-            if (asOrdinaryUser && RunningAsRoot()) {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
-            }
             std::string program = QUARVEL_BINARY;
             std::vector<std::string> copies = args;
             std::vector<char*> argv{program.data()};
             for (auto& arg : copies) argv.push_back(arg.data());
             argv.push_back(nullptr);
+            if (asOrdinaryUser && RunningAsRoot()) {
+                // The program is opened while still root and started from that descriptor: the
+                // build tree may lie below a folder nobody cannot enter (a clone in a mktemp -d
+                // folder is 0700).
+                const int exe = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+                if (exe < 0) ::_exit(127);
+                if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+                ::fexecve(exe, argv.data(), environ);
+                ::_exit(127);
+            }
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
